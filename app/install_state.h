@@ -1,0 +1,40 @@
+#pragma once
+// The install state: process-wide values shared by the windows and the worker.
+// Read and written only through these functions. Values are handed between the
+// user-interface thread and the worker in a fixed order (thread start, then
+// synchronised calls), so plain storage suffices for the texts; the flags the
+// two threads touch at once are atomic.
+#include <cstdint>
+#include <string>
+
+namespace tovarin::state {
+
+inline constexpr char kInstallerVersion[] = "3.1.1";
+
+enum class DialogKind : std::int32_t { Exit = 0, Error = 1 };
+
+const std::string& InstallDir();
+void SetInstallDir(std::string dir);
+
+const std::string& PackageTempPath();
+const std::string& LibraryTempPath();
+void SetTempPaths(std::string package, std::string library);
+
+bool ExtractSucceeded();
+void SetExtractSucceeded(bool value);
+
+bool CreateDesktopShortcut();
+void SetCreateDesktopShortcut(bool value);
+bool OpenAfterInstall();
+void SetOpenAfterInstall(bool value);
+
+bool Installing();
+void SetInstalling(bool value);
+
+DialogKind CurrentDialogKind();
+void SetCurrentDialogKind(DialogKind kind);
+
+// Back to the values the process starts with (tests).
+void ResetForTesting();
+
+}  // namespace tovarin::state

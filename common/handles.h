@@ -1,0 +1,123 @@
+#pragma once
+// Owners for every Win32 handle, module, GDI object and COM pointer the installer holds.
+#include <windows.h>
+#include <unknwn.h>
+
+#include <utility>
+
+namespace tovarin {
+
+template <typename T, T Invalid, typename Close>
+class UniqueResource {
+public:
+    UniqueResource() = default;
+    explicit UniqueResource(T value) : value_(value) {}
+    UniqueResource(const UniqueResource&) = delete;
+    UniqueResource& operator=(const UniqueResource&) = delete;
+    UniqueResource(UniqueResource&& other) noexcept : value_(other.release()) {}
+    UniqueResource& operator=(UniqueResource&& other) noexcept {
+        if (this != &other) reset(other.release());
+        return *this;
+    }
+    ~UniqueResource() { reset(); }
+
+    T get() const { return value_; }
+    explicit operator bool() const { return value_ != Invalid; }
+    T release() { return std::exchange(value_, Invalid); }
+    void reset(T value = Invalid) {
+        if (value_ != Invalid) Close{}(value_);
+        value_ = value;
+    }
+    // For out-parameters of APIs that create the object.
+    T* put() {
+        reset();
+        return &value_;
+    }
+
+private:
+    T value_ = Invalid;
+};
+
+struct CloseHandleFn {
+    void operator()(HANDLE h) const { ::CloseHandle(h); }
+};
+struct FreeLibraryFn {
+    void operator()(HMODULE m) const { ::FreeLibrary(m); }
+};
+struct DeleteObjectFn {
+    void operator()(HGDIOBJ o) const { ::DeleteObject(o); }
+};
+struct DestroyWindowFn {
+    void operator()(HWND w) const { ::DestroyWindow(w); }
+};
+struct FindCloseFn {
+    void operator()(HANDLE h) const { ::FindClose(h); }
+};
+
+// Kernel objects that use null for "none" (mutex, thread, event).
+using UniqueHandle = UniqueResource<HANDLE, nullptr, CloseHandleFn>;
+// File handles use INVALID_HANDLE_VALUE for "none".
+using UniqueFile = UniqueResource<HANDLE, INVALID_HANDLE_VALUE, CloseHandleFn>;
+using UniqueFind = UniqueResource<HANDLE, INVALID_HANDLE_VALUE, FindCloseFn>;
+using UniqueModule = UniqueResource<HMODULE, nullptr, FreeLibraryFn>;
+using UniqueWindow = UniqueResource<HWND, nullptr, DestroyWindowFn>;
+
+template <typename T>
+using UniqueGdi = UniqueResource<T, nullptr, DeleteObjectFn>;
+using UniqueBitmap = UniqueGdi<HBITMAP>;
+using UniqueFont = UniqueGdi<HFONT>;
+using UniqueBrush = UniqueGdi<HBRUSH>;
+using UniqueRegion = UniqueGdi<HRGN>;
+
+// A COM interface pointer holding one reference.
+template <typename T>
+class ComPtr {
+public:
+    ComPtr() = default;
+    ComPtr(std::nullptr_t) {}
+    // Takes over a reference the caller already owns.
+    static ComPtr Attach(T* p) {
+        ComPtr c;
+        c.p_ = p;
+        return c;
+    }
+    // Adds a reference of its own.
+    static ComPtr Copy(T* p) {
+        if (p) p->AddRef();
+        return Attach(p);
+    }
+    ComPtr(const ComPtr& o) : p_(o.p_) {
+        if (p_) p_->AddRef();
+    }
+    ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+    ComPtr& operator=(ComPtr o) noexcept {
+        std::swap(p_, o.p_);
+        return *this;
+    }
+    ~ComPtr() { reset(); }
+
+    T* get() const { return p_; }
+    T* operator->() const { return p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+    void reset() {
+        if (T* p = std::exchange(p_, nullptr)) p->Release();
+    }
+    T* detach() { return std::exchange(p_, nullptr); }
+    T** put() {
+        reset();
+        return &p_;
+    }
+    void** put_void() { return reinterpret_cast<void**>(put()); }
+
+    template <typename U>
+    ComPtr<U> query(REFIID iid) const {
+        ComPtr<U> out;
+        if (p_) p_->QueryInterface(iid, out.put_void());
+        return out;
+    }
+
+private:
+    T* p_ = nullptr;
+};
+
+}  // namespace tovarin

@@ -1,0 +1,240 @@
+"""End-to-end harness: the real installer under Wine + Xvfb, real mouse input,
+screenshots, and a telemetry receiver on 127.0.0.1 that records every request."""
+import http.server
+import os
+import shutil
+import subprocess
+import threading
+import time
+from dataclasses import dataclass, field
+from pathlib import Path
+
+REPO = Path(__file__).resolve().parents[2]
+SCREEN = (1024, 768)
+TITLE = "Tovarin安装程序"
+
+
+def wine_env(extra=None):
+    """The environment of scripts/wine-env, with the prefix created."""
+    out = subprocess.run(
+        ["bash", "-c", 'source "$1/scripts/wine-env" && ensure_wine_prefix && env -0', "x", str(REPO)],
+        check=True, capture_output=True).stdout
+    env = dict(item.split("=", 1) for item in out.decode().split("\0") if "=" in item)
+    env.update(extra or {})
+    return env
+
+
+def display_works(display):
+    return subprocess.run(["xdpyinfo", "-display", display], capture_output=True).returncode == 0
+
+
+class Display:
+    """Uses $DISPLAY when it answers, otherwise starts a private Xvfb."""
+
+    def __init__(self):
+        self.proc = None
+        self.name = os.environ.get("DISPLAY", "")
+
+    def __enter__(self):
+        if self.name and display_works(self.name):
+            return self
+        for n in range(90, 140):
+            if Path(f"/tmp/.X11-unix/X{n}").exists() or Path(f"/tmp/.X{n}-lock").exists():
+                continue
+            self.name = f":{n}"
+            self.proc = subprocess.Popen(
+                ["Xvfb", self.name, "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp"],
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            for _ in range(100):
+                if display_works(self.name):
+                    return self
+                time.sleep(0.05)
+            self.proc.kill()
+        raise RuntimeError("no X display could be started")
+
+    def __exit__(self, *exc):
+        if self.proc:
+            self.proc.terminate()
+            self.proc.wait(10)
+
+
+@dataclass
+class Request:
+    method: str
+    target: str
+    headers: list
+    body: bytes
+
+    def header(self, name):
+        for k, v in self.headers:
+            if k.lower() == name.lower():
+                return v
+        return None
+
+
+class Receiver:
+    """Telemetry endpoint on 127.0.0.1. mode 'ok' answers 200; 'hang' accepts,
+    reads the request and never answers."""
+
+    def __init__(self, port, mode="ok"):
+        self.port = port
+        self.mode = mode
+        self.requests = []
+        self.lock = threading.Lock()
+        self.release = threading.Event()
+        receiver = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            protocol_version = "HTTP/1.1"
+
+            def do_POST(self):
+                length = int(self.headers.get("Content-Length", "0"))
+                body = self.rfile.read(length)
+                with receiver.lock:
+                    receiver.requests.append(Request(self.command, self.path, list(self.headers.items()), body))
+                if receiver.mode == "hang":
+                    receiver.release.wait(120)
+                    return
+                self.send_response(200)
+                self.send_header("Content-Type", "text/plain")
+                self.send_header("Content-Length", "2")
+                self.send_header("Connection", "close")
+                self.end_headers()
+                self.wfile.write(b"ok")
+
+            def log_message(self, *args):
+                pass
+
+        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
+        self.server.daemon_threads = True
+        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
+
+    def __enter__(self):
+        self.thread.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.release.set()
+        self.server.shutdown()
+        self.server.server_close()
+
+    def snapshot(self):
+        with self.lock:
+            return list(self.requests)
+
+    def wait_for(self, count, timeout=10.0):
+        end = time.time() + timeout
+        while time.time() < end:
+            if len(self.snapshot()) >= count:
+                return self.snapshot()
+            time.sleep(0.05)
+        return self.snapshot()
+
+
+@dataclass
+class Window:
+    hwnd: int
+    pid: int
+    cls: str
+    x: int
+    y: int
+    w: int
+    h: int
+    cw: int
+    ch: int
+    visible: bool
+    title: str = field(default="")
+
+
+def parse_windows(text):
+    windows = []
+    for line in text.splitlines():
+        head, _, title = line.partition(' "')
+        parts = head.split()
+        if len(parts) < 10:
+            continue
+        windows.append(Window(int(parts[0]), int(parts[1]), parts[2], *map(int, parts[3:9]), parts[9] == "1",
+                              title[:-1] if title.endswith('"') else title))
+    return windows
+
+
+class Session:
+    """One Wine desktop on one display; ends every Wine process when done."""
+
+    def __init__(self, display, shots_dir, extra_env=None):
+        self.display = display
+        self.env = wine_env(extra_env)
+        self.env["DISPLAY"] = display.name
+        self.shots = Path(shots_dir)
+        self.shots.mkdir(parents=True, exist_ok=True)
+        self.procs = []
+        self.wintool = os.environ.get("TOVARIN_WINTOOL") or str(Path(os.environ["TOVARIN_BUILD_DIR"]) / "tests/e2e/wintool.exe")
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.kill_all()
+
+    def kill_all(self):
+        subprocess.run(["wineserver", "-k"], env=self.env, capture_output=True)
+        subprocess.run(["wineserver", "-w"], env=self.env, capture_output=True, timeout=30)
+        for p in self.procs:
+            try:
+                p.wait(10)
+            except subprocess.TimeoutExpired:
+                p.kill()
+
+    @property
+    def user_dir(self):
+        return Path(self.env["WINEPREFIX"]) / "drive_c/users" / os.environ.get("USER", "root")
+
+    def start(self, exe, *args):
+        p = subprocess.Popen(["wine", str(exe), *args], env=self.env, stdin=subprocess.DEVNULL,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.procs.append(p)
+        return p
+
+    def tool(self, *args):
+        r = subprocess.run(["wine", self.wintool, *map(str, args)], env=self.env, capture_output=True, timeout=60)
+        return r.stdout.decode("utf-8", "replace")
+
+    def windows(self):
+        return parse_windows(self.tool("windows"))
+
+    def children(self, hwnd):
+        return parse_windows(self.tool("children", hwnd))
+
+    def wait_window(self, title, timeout=30.0, cls=None, gone=False):
+        end = time.time() + timeout
+        while time.time() < end:
+            found = [w for w in self.windows() if w.title == title and (cls is None or w.cls == cls)]
+            if gone and not found:
+                return None
+            if found and not gone:
+                return found[0]
+            time.sleep(0.2)
+        raise TimeoutError(f"window {title!r} {'still there' if gone else 'not shown'} after {timeout} s")
+
+    def screenshot(self, name):
+        path = self.shots / f"{name}.png"
+        subprocess.run(["import", "-display", self.display.name, "-window", "root", str(path)], check=True,
+                       capture_output=True)
+        return path
+
+    def pixel(self, x, y, shot=None):
+        """The colour at a screen position as #RRGGBB."""
+        shot = shot or self.screenshot("_pixel")
+        out = subprocess.run(["convert", str(shot), "-format", f"%[hex:p{{{x},{y}}}]", "info:"],
+                             check=True, capture_output=True, text=True).stdout.strip()
+        return "#" + out[:6].upper()
+
+    def xdo(self, *args):
+        subprocess.run(["xdotool", *map(str, args)], env={"DISPLAY": self.display.name, "PATH": os.environ["PATH"]},
+                       check=True, capture_output=True)
+
+    def move(self, x, y):
+        self.xdo("mousemove", "--sync", x, y)
+
+    def click(self, x, y, button=1):
+        self.xdo("mousemove", "--sync", x, y, "click", button)

@@ -1,0 +1,74 @@
+// Test helper run under Wine: X cannot see what Wine's controls say, this can.
+//   wintool windows             visible top-level windows: hwnd pid class [x y w h] cw ch "title"
+//   wintool children HWND       child windows of one window, same format
+//   wintool close HWND          posts WM_CLOSE
+// Window handles are printed and taken in decimal. Output is UTF-8.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+std::string Utf8(const std::wstring& w) {
+    if (w.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+    return s;
+}
+
+void Out(const std::string& s) {
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), s.data(), static_cast<DWORD>(s.size()), &written, nullptr);
+}
+
+void Describe(HWND w) {
+    wchar_t cls[256] = {};
+    GetClassNameW(w, cls, 256);
+    const int len = GetWindowTextLengthW(w);
+    std::wstring text(static_cast<size_t>(len) + 1, L'\0');
+    GetWindowTextW(w, text.data(), len + 1);
+    text.resize(static_cast<size_t>(len));
+    RECT r{}, c{};
+    GetWindowRect(w, &r);
+    GetClientRect(w, &c);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    char buf[256];
+    std::snprintf(buf, sizeof buf, "%lu %lu %s %ld %ld %ld %ld %ld %ld %d ", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(w)),
+                  static_cast<unsigned long>(pid), Utf8(cls).c_str(), r.left, r.top, r.right - r.left, r.bottom - r.top,
+                  c.right, c.bottom, IsWindowVisible(w) ? 1 : 0);
+    Out(buf + Utf8(L"\"" + text + L"\"\n"));
+}
+
+BOOL CALLBACK EachTop(HWND w, LPARAM) {
+    if (IsWindowVisible(w)) Describe(w);
+    return TRUE;
+}
+
+BOOL CALLBACK EachChild(HWND w, LPARAM parent) {
+    if (GetParent(w) == reinterpret_cast<HWND>(parent)) Describe(w);
+    return TRUE;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 2) return 2;
+    const std::wstring cmd = argv[1];
+    if (cmd == L"windows") {
+        EnumWindows(EachTop, 0);
+        return 0;
+    }
+    if (argc < 3) return 2;
+    HWND w = reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::wcstoul(argv[2], nullptr, 10)));
+    if (!IsWindow(w)) return 1;
+    if (cmd == L"children") {
+        EnumChildWindows(w, EachChild, reinterpret_cast<LPARAM>(w));
+        return 0;
+    }
+    if (cmd == L"close") return PostMessageW(w, WM_CLOSE, 0, 0) ? 0 : 1;
+    return 2;
+}
