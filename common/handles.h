@@ -7,25 +7,27 @@
 
 namespace tovarin {
 
-template <typename T, T Invalid, typename Close>
-class UniqueResource {
+// Invalid names the "none" value: a type with a static value() (a pointer
+// constant such as INVALID_HANDLE_VALUE cannot be a template argument).
+template <typename T, typename Invalid, typename Close>
+class BasicUniqueResource {
 public:
-    UniqueResource() = default;
-    explicit UniqueResource(T value) : value_(value) {}
-    UniqueResource(const UniqueResource&) = delete;
-    UniqueResource& operator=(const UniqueResource&) = delete;
-    UniqueResource(UniqueResource&& other) noexcept : value_(other.release()) {}
-    UniqueResource& operator=(UniqueResource&& other) noexcept {
+    BasicUniqueResource() = default;
+    explicit BasicUniqueResource(T value) : value_(value) {}
+    BasicUniqueResource(const BasicUniqueResource&) = delete;
+    BasicUniqueResource& operator=(const BasicUniqueResource&) = delete;
+    BasicUniqueResource(BasicUniqueResource&& other) noexcept : value_(other.release()) {}
+    BasicUniqueResource& operator=(BasicUniqueResource&& other) noexcept {
         if (this != &other) reset(other.release());
         return *this;
     }
-    ~UniqueResource() { reset(); }
+    ~BasicUniqueResource() { reset(); }
 
     T get() const { return value_; }
-    explicit operator bool() const { return value_ != Invalid; }
-    T release() { return std::exchange(value_, Invalid); }
-    void reset(T value = Invalid) {
-        if (value_ != Invalid) Close{}(value_);
+    explicit operator bool() const { return value_ != Invalid::value(); }
+    T release() { return std::exchange(value_, Invalid::value()); }
+    void reset(T value = Invalid::value()) {
+        if (value_ != Invalid::value()) Close{}(value_);
         value_ = value;
     }
     // For out-parameters of APIs that create the object.
@@ -35,8 +37,20 @@ public:
     }
 
 private:
-    T value_ = Invalid;
+    T value_ = Invalid::value();
 };
+
+template <typename T, T V>
+struct ConstantValue {
+    static constexpr T value() { return V; }
+};
+struct InvalidHandleValue {
+    static HANDLE value() { return INVALID_HANDLE_VALUE; }
+};
+
+// Resources whose "none" value is a constant expression (null, usually).
+template <typename T, T Invalid, typename Close>
+using UniqueResource = BasicUniqueResource<T, ConstantValue<T, Invalid>, Close>;
 
 struct CloseHandleFn {
     void operator()(HANDLE h) const { ::CloseHandle(h); }
@@ -57,8 +71,8 @@ struct FindCloseFn {
 // Kernel objects that use null for "none" (mutex, thread, event).
 using UniqueHandle = UniqueResource<HANDLE, nullptr, CloseHandleFn>;
 // File handles use INVALID_HANDLE_VALUE for "none".
-using UniqueFile = UniqueResource<HANDLE, INVALID_HANDLE_VALUE, CloseHandleFn>;
-using UniqueFind = UniqueResource<HANDLE, INVALID_HANDLE_VALUE, FindCloseFn>;
+using UniqueFile = BasicUniqueResource<HANDLE, InvalidHandleValue, CloseHandleFn>;
+using UniqueFind = BasicUniqueResource<HANDLE, InvalidHandleValue, FindCloseFn>;
 using UniqueModule = UniqueResource<HMODULE, nullptr, FreeLibraryFn>;
 using UniqueWindow = UniqueResource<HWND, nullptr, DestroyWindowFn>;
 
