@@ -1,39 +1,56 @@
 #include "app/startup.h"
 
+#include <objbase.h>
+
+#include "app/application.h"
+#include "app/main_window_factory.h"
+#include "app/single_instance.h"
 #include "common/product_info.h"
 #include "common/text.h"
+#include "telemetry/installer_events.h"
 
 namespace tovarin {
 namespace {
 
-LRESULT CALLBACK PlaceholderProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_DESTROY) {
-        PostQuitMessage(0);
-        return 0;
+constexpr char kAlreadyRunning[] = "Tovarin安装程序已经运行！ ";
+
+// COM on the user-interface thread, single-threaded: the shell links need it.
+class ComApartment {
+public:
+    ComApartment() : ok_(SUCCEEDED(CoInitialize(nullptr))) {}
+    ~ComApartment() {
+        if (ok_) CoUninitialize();
     }
-    return DefWindowProcW(hwnd, msg, wp, lp);
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    bool ok_;
+};
+
+int RunFirstInstance(HINSTANCE instance) {
+    telemetry::SendAppOpened();
+    ComApartment com;
+    app::Initialize(kApplicationTitle);
+    if (!app::CreateInstallerMainWindow(instance)) return 1;
+    return app::RunMessageLoop();
 }
 
 }  // namespace
 
 int RunInstaller(HINSTANCE instance) {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = PlaceholderProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    wc.lpszClassName = L"TovarinPlaceholder";
-    RegisterClassW(&wc);
-    const std::wstring title = Widen(kApplicationTitle);
-    HWND hwnd = CreateWindowExW(0, wc.lpszClassName, title.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                CW_USEDEFAULT, 750, 500, nullptr, nullptr, instance, nullptr);
-    ShowWindow(hwnd, SW_SHOWNORMAL);
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+    app::InstanceMutex mutex(Widen(kApplicationTitle));
+    if (mutex.AlreadyRunning()) {
+        MessageBoxW(nullptr, Widen(kAlreadyRunning).c_str(), app::DefaultTitle().c_str(), MB_OK | MB_ICONERROR);
+        return 0;
     }
-    return 0;
+    // The mutex is released when this returns or unwinds, so whatever goes
+    // wrong in the run, the next start is not refused.
+    try {
+        return RunFirstInstance(instance);
+    } catch (...) {
+        return 1;
+    }
 }
 
 }  // namespace tovarin

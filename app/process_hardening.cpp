@@ -1,0 +1,18 @@
+#include "app/process_hardening.h"
+
+#include <windows.h>
+
+namespace tovarin::app {
+
+void RestrictDllSearchPath() {
+    // Absent on Windows 7 without KB2533623: then only the current folder goes.
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    if (HMODULE kernel = GetModuleHandleW(L"kernel32.dll")) {
+        const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+            reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+        if (setDefault) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    }
+    SetDllDirectoryW(L"");
+}
+
+}  // namespace tovarin::app

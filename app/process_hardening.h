@@ -1,0 +1,9 @@
+#pragma once
+
+namespace tovarin::app {
+
+// Keeps DLLs from being loaded out of the installer's own folder (a download
+// folder full of planted files). Must run before anything else loads a DLL.
+void RestrictDllSearchPath();
+
+}  // namespace tovarin::app

@@ -1,0 +1,86 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include "app/application.h"
+#include "app/process_hardening.h"
+#include "app/single_instance.h"
+
+namespace tovarin::app {
+namespace {
+
+TEST(DefaultTitle, BaseNameCutAtTheFirstDotWithTheRestLowerCased) {
+    EXPECT_EQ(DefaultTitleFromPath(L"C:\\Users\\me\\Downloads\\TovarinSetup.exe"), L"Tovarinsetup");
+    EXPECT_EQ(DefaultTitleFromPath(L"Z:/build/TovarinSetup.exe"), L"Tovarinsetup");
+    EXPECT_EQ(DefaultTitleFromPath(L"C:\\x\\tovarin.Setup.v2.EXE"), L"tovarin");
+    EXPECT_EQ(DefaultTitleFromPath(L"C:\\v1.2\\SETUP"), L"Setup");
+    EXPECT_EQ(DefaultTitleFromPath(L"C:\\x\\安装ABC程序.exe"), L"安装abc程序");
+    EXPECT_EQ(DefaultTitleFromPath(L"C:\\x\\ÉCOLE.exe"), L"École");
+    EXPECT_EQ(DefaultTitleFromPath(L"C:\\x\\.hidden.exe"), L"");
+    EXPECT_EQ(DefaultTitleFromPath(L""), L"");
+}
+
+std::wstring UniqueName(const wchar_t* what) {
+    return std::wstring(L"TovarinTest-") + what + L"-" + std::to_wstring(GetCurrentProcessId());
+}
+
+TEST(InstanceMutex, SecondHolderIsRefusedUntilEveryHandleIsGone) {
+    const std::wstring name = UniqueName(L"second");
+    {
+        InstanceMutex first(name);
+        EXPECT_FALSE(first.AlreadyRunning());
+        InstanceMutex second(name);
+        EXPECT_TRUE(second.AlreadyRunning());
+    }
+    InstanceMutex again(name);
+    EXPECT_FALSE(again.AlreadyRunning());
+}
+
+TEST(InstanceMutex, OwnershipIsReleasedWhenTheRunUnwinds) {
+    const std::wstring name = UniqueName(L"unwind");
+    HANDLE keep = nullptr;
+    std::thread([&] {
+        try {
+            InstanceMutex owner(name);
+            // Keeps the mutex object alive after the owning thread is gone.
+            keep = OpenMutexW(SYNCHRONIZE, FALSE, name.c_str());
+            throw std::runtime_error("window creation failed");
+        } catch (const std::exception&) {
+        }
+    }).join();
+    ASSERT_NE(keep, nullptr);
+    // Released properly, not abandoned by a thread that died holding it.
+    EXPECT_EQ(WaitForSingleObject(keep, 0), WAIT_OBJECT_0);
+    ReleaseMutex(keep);
+    CloseHandle(keep);
+}
+
+TEST(Application, TerminateFromAnotherThreadEndsTheLoop) {
+    Initialize("Tovarin安装程序");
+    EXPECT_EQ(Title(), "Tovarin安装程序");
+    EXPECT_FALSE(Terminated());
+    std::thread worker([] { Terminate(); });
+    EXPECT_EQ(RunMessageLoop(), 0);
+    worker.join();
+    EXPECT_TRUE(Terminated());
+}
+
+TEST(ProcessHardening, NothingIsLoadedFromTheProgramsFolder) {
+    // The test program's folder holds planted_dll.dll, as a download folder
+    // might hold a planted system DLL name next to the installer.
+    HMODULE before = LoadLibraryW(L"planted_dll.dll");
+    ASSERT_NE(before, nullptr) << "the planted DLL must be found before hardening";
+    FreeLibrary(before);
+    RestrictDllSearchPath();
+    HMODULE after = LoadLibraryW(L"planted_dll.dll");
+    EXPECT_EQ(after, nullptr);
+    if (after) FreeLibrary(after);
+    EXPECT_NE(LoadLibraryW(L"version.dll"), nullptr);  // system DLLs still load
+}
+
+}  // namespace
+}  // namespace tovarin::app
