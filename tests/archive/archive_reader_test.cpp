@@ -1,0 +1,330 @@
+#include "archive/archive_reader.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <map>
+#include <vector>
+
+#include "archive/test_files.h"
+
+namespace {
+
+using namespace tovarin;
+using namespace tovarin::archive;
+using tovarin::testing::Exists;
+using tovarin::testing::MakeScratchDir;
+using tovarin::testing::ReadAll;
+using tovarin::testing::WriteAll;
+using ::testing::HasSubstr;
+
+const std::string kData = TOVARIN_TEST_DATA;
+const std::string kLibrary = TOVARIN_TEST_LIBRARY;
+
+ComPtr<I7zArchiveReader> Reader() { return CreateArchiveReader(kClassId7zFormat, kLibrary); }
+
+std::string RaisedMessage(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const ArchiveError& error) {
+        return error.what();
+    }
+    return "<nothing raised>";
+}
+
+std::map<std::string, bool> Listing(I7zArchiveReader& reader) {
+    std::map<std::string, bool> items;
+    for (std::uint32_t i = 0; i < reader.ItemCount(); ++i) items[reader.ItemPath(i)] = reader.ItemIsFolder(i);
+    return items;
+}
+
+TEST(ArchiveLoading, RefusesFilesThatAreNotTheLibraryWithTheirMessages) {
+    const std::string text = kData + "/not-an-archive.7z";
+    EXPECT_EQ(RaisedMessage([&] { Reader(); }), "<nothing raised>");
+    EXPECT_EQ(RaisedMessage([&] { CreateArchiveReader(kClassId7zFormat, text); }), "Error loading library " + text);
+    EXPECT_EQ(RaisedMessage([&] { CreateArchiveReader(kClassId7zFormat, kData + "/missing.dll"); }),
+              "Error loading library " + kData + "/missing.dll");
+
+    const std::string noCreate = TOVARIN_TEST_NO_CREATE_OBJECT;
+    EXPECT_EQ(RaisedMessage([&] { CreateArchiveReader(kClassId7zFormat, noCreate); }), noCreate + " is not a 7z library");
+    EXPECT_EQ(::GetModuleHandleW(L"no_create_object.dll"), nullptr) << "module left loaded";
+
+    const std::string noHandler = TOVARIN_TEST_NO_HANDLER_PROPERTY;
+    EXPECT_EQ(RaisedMessage([&] { CreateArchiveReader(kClassId7zFormat, noHandler); }),
+              noHandler + " is not a Format library");
+    EXPECT_EQ(::GetModuleHandleW(L"no_handler_property.dll"), nullptr) << "module left loaded";
+}
+
+TEST(ArchiveLoading, ReleasingTheReaderUnloadsTheLibraryAfterItsObjects) {
+    ASSERT_EQ(::GetModuleHandleW(L"7z.dll"), nullptr);
+    {
+        ComPtr<I7zArchiveReader> reader = Reader();
+        reader->OpenArchiveFile(kData + "/nested.7z");
+        EXPECT_NE(::GetModuleHandleW(L"7z.dll"), nullptr);
+        EXPECT_EQ(reader->ClassId(), kClassId7zFormat);
+    }  // an archive object released after the module would crash here
+    EXPECT_EQ(::GetModuleHandleW(L"7z.dll"), nullptr);
+}
+
+TEST(ArchiveReading, ListsAndExtractsTheDemoPackage) {
+    ComPtr<I7zArchiveReader> reader = Reader();
+    reader->OpenArchiveFile(TOVARIN_TEST_DEMO_PACKAGE);
+    const auto items = Listing(*reader.get());
+    ASSERT_TRUE(items.count("Tovarin.exe"));
+    EXPECT_FALSE(items.at("Tovarin.exe"));
+    ASSERT_TRUE(items.count("logs"));
+    EXPECT_TRUE(items.at("logs"));
+
+    const std::string target = MakeScratchDir("demo");
+    reader->ExtractTo(target);
+    reader->CloseArchive();
+    EXPECT_TRUE(Exists(target + "\\Tovarin.exe"));
+    EXPECT_EQ(ReadAll(target + "\\Tovarin.exe").substr(0, 2), "MZ");
+    EXPECT_EQ(ReadAll(target + "\\data\\empty.dat"), "");
+    EXPECT_FALSE(Exists(target + "\\logs")) << "a folder without files is not created";
+}
+
+TEST(ArchiveReading, ExtractsNestedAndEmptyFilesButNoEmptyFolders) {
+    ComPtr<I7zArchiveReader> reader = Reader();
+    reader->OpenArchiveFile(kData + "/nested.7z");
+    const auto items = Listing(*reader.get());
+    EXPECT_TRUE(items.at("dir1\\dir2") && items.at("emptydir") && items.at("emptydir\\inner"));
+    EXPECT_FALSE(items.at("dir1\\dir2\\deep.txt"));
+    for (std::uint32_t i = 0; i < reader->ItemCount(); ++i) {
+        if (reader->ItemPath(i) == "made\\second.bin") {
+            EXPECT_EQ(reader->ItemSize(i), 256 * 64);
+            EXPECT_NO_THROW(reader->ItemName(i));  // the 7z handler may not offer names
+        }
+    }
+
+    // The same output with and without a trailing separator, into a target
+    // that does not exist yet.
+    const std::string base = MakeScratchDir("nested");
+    for (const std::string& target : {base + "\\plain\\deeper", base + "\\trailing\\"}) {
+        reader->ExtractTo(target);
+        const std::string dir = target.back() == '\\' ? target : target + "\\";
+        const std::string source = kData + "/nested-source/";
+        for (const char* file : {"top.txt", "dir1\\dir2\\deep.txt", "made\\first.txt", "made\\second.bin"}) {
+            std::string sourceFile = source + file;
+            EXPECT_EQ(ReadAll(dir + file), ReadAll(sourceFile)) << dir + file;
+        }
+        EXPECT_TRUE(Exists(dir + "zero.txt"));
+        EXPECT_EQ(ReadAll(dir + "zero.txt"), "");
+        EXPECT_FALSE(Exists(dir + "emptydir"));
+    }
+}
+
+TEST(ArchiveReading, ReplacesFilesOfAnEarlierInstallAndKeepsOthers) {
+    const std::string target = MakeScratchDir("over");
+    ::CreateDirectoryW(Widen(target + "\\made").c_str(), nullptr);
+    ASSERT_TRUE(WriteAll(target + "\\made\\first.txt", "an older and much longer version of the file\r\n"));
+    ASSERT_TRUE(WriteAll(target + "\\mine.txt", "not in the package"));
+    ComPtr<I7zArchiveReader> reader = Reader();
+    reader->OpenArchiveFile(kData + "/nested.7z");
+    reader->ExtractTo(target);
+    EXPECT_EQ(ReadAll(target + "\\made\\first.txt"), "the first file makes the folder\r\n");
+    EXPECT_EQ(ReadAll(target + "\\mine.txt"), "not in the package");
+}
+
+TEST(ArchiveReading, OpensAnotherFileAfterClose) {
+    ComPtr<I7zArchiveReader> reader = Reader();
+    reader->OpenArchiveFile(kData + "/nested.7z");
+    const std::uint32_t nested = reader->ItemCount();
+    reader->CloseArchive();
+    reader->OpenArchiveFile(kData + "/stored.7z");
+    EXPECT_EQ(reader->ItemCount(), 1u);
+    EXPECT_EQ(reader->ItemPath(0), "stored.txt");
+    reader->CloseArchive();
+    reader->OpenArchiveFile(kData + "/nested.7z");
+    EXPECT_EQ(reader->ItemCount(), nested);
+}
+
+TEST(ArchiveReading, RaisesForFilesThatAreNotArchives) {
+    ComPtr<I7zArchiveReader> reader = Reader();
+    // The library answers 1 (false): not an archive of this format.
+    EXPECT_THAT(RaisedMessage([&] { reader->OpenArchiveFile(kData + "/not-an-archive.7z"); }), HasSubstr("0x00000001"));
+    EXPECT_NE(RaisedMessage([&] { reader->OpenArchiveFile(kData + "/missing.7z"); }), "<nothing raised>");
+    // Still usable afterwards.
+    reader->CloseArchive();
+    reader->OpenArchiveFile(kData + "/stored.7z");
+    EXPECT_EQ(reader->ItemCount(), 1u);
+}
+
+TEST(ArchiveExtraction, AFileInTheWayFailsAtThatItemAndKeepsEarlierFiles) {
+    const std::string target = MakeScratchDir("inway");
+    ::CreateDirectoryW(Widen(target + "\\made").c_str(), nullptr);
+    // An earlier install's file, held open without sharing (as a running program would).
+    HANDLE blocker = ::CreateFileW(Widen(target + "\\made\\second.bin").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                   nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(blocker, INVALID_HANDLE_VALUE);
+    ComPtr<I7zArchiveReader> reader = Reader();
+    reader->OpenArchiveFile(kData + "/nested.7z");
+    std::vector<std::string> files;
+    for (std::uint32_t i = 0; i < reader->ItemCount(); ++i)
+        if (!reader->ItemIsFolder(i)) files.push_back(reader->ItemPath(i));
+    EXPECT_NE(RaisedMessage([&] { reader->ExtractTo(target); }), "<nothing raised>");
+    ::CloseHandle(blocker);
+    bool before = true;
+    for (const std::string& file : files) {
+        if (file == "made\\second.bin") {
+            before = false;
+        } else if (before) {
+            EXPECT_TRUE(Exists(target + "\\" + file)) << file;
+        }
+    }
+    EXPECT_FALSE(before) << "the blocked item is not in the package";
+    // The reader works again after the failure.
+    const std::string again = MakeScratchDir("inway-again");
+    reader->ExtractTo(again);
+    EXPECT_TRUE(Exists(again + "\\made\\second.bin"));
+}
+
+TEST(ArchiveExtraction, ItemsThatWouldLeaveTheTargetAreNeverWritten) {
+    for (const char* name : {"parent", "deep-parent", "rooted", "drive", "drive-relative", "unc", "stream"}) {
+        SCOPED_TRACE(name);
+        const std::string outer = MakeScratchDir(std::string("unsafe-") + name);
+        const std::string target = outer + "\\in\\target";
+        ComPtr<I7zArchiveReader> reader = Reader();
+        reader->OpenArchiveFile(kData + "/unsafe-" + name + ".7z");
+        EXPECT_NE(RaisedMessage([&] { reader->ExtractTo(target); }), "<nothing raised>");
+        EXPECT_TRUE(Exists(target + "\\a_ok.txt")) << "files before it stay";
+        EXPECT_FALSE(Exists(outer + "\\in\\evil.txt"));
+        EXPECT_FALSE(Exists(outer + "\\evil.txt"));
+        EXPECT_FALSE(Exists("C:\\evil.txt"));
+        EXPECT_FALSE(Exists(target + "\\ok.txt"));
+    }
+}
+
+TEST(ArchiveExtraction, ADamagedItemIsWrittenAndStillSucceeds) {
+    std::string archive = ReadAll(kData + "/stored.7z");
+    ASSERT_GT(archive.size(), 100u);
+    archive[32 + 5] ^= 0x55;  // stored data starts right after the 32-byte signature header
+    const std::string dir = MakeScratchDir("damaged");
+    ASSERT_TRUE(WriteAll(dir + "\\damaged.7z", archive));
+    ComPtr<I7zArchiveReader> reader = Reader();
+    reader->OpenArchiveFile(dir + "\\damaged.7z");
+    reader->ExtractTo(dir + "\\out");
+    std::string expected = std::string("0123456789abcdef").append(16 * 63, '\0');
+    for (std::size_t i = 16; i < expected.size(); ++i) expected[i] = expected[i % 16];
+    expected[5] ^= 0x55;
+    EXPECT_EQ(ReadAll(dir + "\\out\\stored.txt"), expected);
+}
+
+struct ProgressLog {
+    DWORD thread = 0;
+    bool wrongThread = false;
+    std::vector<std::int64_t> totals;
+    std::vector<std::int64_t> values;
+};
+
+HRESULT RecordProgress(void* sender, bool isTotal, std::int64_t value) {
+    if (!sender) return E_FAIL;
+    auto* log = static_cast<ProgressLog*>(sender);
+    if (::GetCurrentThreadId() != log->thread) log->wrongThread = true;
+    (isTotal ? log->totals : log->values).push_back(value);
+    return S_OK;
+}
+
+TEST(ArchiveProgress, ReportsReachTheCallbackOnTheExtractingThreadAtLeastEveryPercent) {
+    ComPtr<I7zArchiveReader> reader = Reader();
+    ProgressLog log;
+    log.thread = ::GetCurrentThreadId();
+    reader->SetProgressCallback(&log, RecordProgress);
+    reader->OpenArchiveFile(kData + "/big.7z");
+    std::int64_t total = 0;
+    for (std::uint32_t i = 0; i < reader->ItemCount(); ++i)
+        if (!reader->ItemIsFolder(i)) total += reader->ItemSize(i);
+    ASSERT_EQ(total, 32 * 1024 * 1024);
+    reader->ExtractTo(MakeScratchDir("progress"));
+
+    EXPECT_FALSE(log.wrongThread);
+    EXPECT_EQ(log.totals, std::vector<std::int64_t>{total});
+    ASSERT_FALSE(log.values.empty());
+    EXPECT_EQ(log.values.back(), total);
+    std::int64_t previous = 0;
+    std::int64_t widestStep = 0;
+    for (std::int64_t value : log.values) {
+        EXPECT_GE(value, previous) << "never backwards";
+        widestStep = std::max(widestStep, value - previous);
+        previous = value;
+    }
+    EXPECT_LE(widestStep, total / 100) << "the bar must move at least every 1%";
+}
+
+TEST(ArchiveProgress, WithoutACallbackNothingIsReportedAndANonzeroAnswerStops) {
+    ComPtr<I7zArchiveReader> reader = Reader();
+    reader->OpenArchiveFile(kData + "/nested.7z");
+    reader->ExtractTo(MakeScratchDir("silent"));  // no callback set: just works
+
+    reader->SetProgressCallback(nullptr, [](void*, bool isTotal, std::int64_t) -> HRESULT {
+        return isTotal ? S_OK : E_ABORT;
+    });
+    EXPECT_THAT(RaisedMessage([&] { reader->ExtractTo(MakeScratchDir("stopped")); }), HasSubstr("0x80004004"));
+}
+
+TEST(ArchiveReaderApi, ExtractsSingleItemsAndAllItemsToStreamsOfTheCaller) {
+    class MemoryStream final : public ByteStream {
+    public:
+        std::string data;
+        HRESULT Read(void*, std::uint32_t, std::uint32_t& processed) override { processed = 0; return S_OK; }
+        HRESULT Write(const void* bytes, std::uint32_t size, std::uint32_t& processed) override {
+            data.append(static_cast<const char*>(bytes), size);
+            processed = size;
+            return S_OK;
+        }
+        HRESULT Seek(std::int64_t, std::uint32_t, std::uint64_t& position) override { position = data.size(); return S_OK; }
+        HRESULT SetSize(std::uint64_t) override { return S_OK; }
+        HRESULT GetSize(std::uint64_t& size) override { size = data.size(); return S_OK; }
+    };
+    ComPtr<I7zArchiveReader> reader = Reader();
+    reader->OpenArchiveFile(kData + "/nested.7z");
+    std::uint32_t top = 0;
+    while (reader->ItemPath(top) != "top.txt") ++top;
+    MemoryStream stream;
+    reader->ExtractItem(top, stream, false);
+    EXPECT_EQ(stream.data, "top level\r\n");
+    MemoryStream tested;
+    reader->ExtractItem(top, tested, true);
+    EXPECT_EQ(tested.data, "");
+
+    std::vector<std::uint32_t> asked;
+    reader->ExtractAll(false, &asked, [](void* sender, std::uint32_t index, ISequentialOutStream** out) -> HRESULT {
+        static_cast<std::vector<std::uint32_t>*>(sender)->push_back(index);
+        *out = nullptr;
+        return S_OK;
+    });
+    EXPECT_EQ(asked.size(), reader->ItemCount());
+}
+
+TEST(ArchiveReaderApi, PasswordsComeFromTheStoreThenTheCallback) {
+    ComPtr<I7zArchiveReader> reader = Reader();
+    auto crypto = reader.query<ICryptoGetTextPassword>(IID_ICryptoGetTextPassword7z);
+    ASSERT_TRUE(crypto);
+    BSTR password = nullptr;
+    EXPECT_EQ(crypto->CryptoGetTextPassword(&password), S_FALSE);
+    EXPECT_EQ(password, nullptr);
+
+    int asked = 0;
+    reader->SetPasswordCallback(&asked, [](void* sender, std::wstring& answer) -> HRESULT {
+        ++*static_cast<int*>(sender);
+        answer = L"secret";
+        return S_OK;
+    });
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_EQ(crypto->CryptoGetTextPassword(&password), S_OK);
+        EXPECT_STREQ(password, L"secret");
+        ::SysFreeString(password);
+    }
+    EXPECT_EQ(asked, 1) << "the answer is kept";
+    reader->SetPassword(L"other");
+    ASSERT_EQ(crypto->CryptoGetTextPassword(&password), S_OK);
+    EXPECT_STREQ(password, L"other");
+    ::SysFreeString(password);
+}
+
+TEST(ArchiveReaderApi, FailureMessagesNameTheCode) {
+    EXPECT_THAT(ResultMessage(HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)), HasSubstr("0x80070005"));
+    EXPECT_THAT(ResultMessage(S_FALSE), HasSubstr("0x00000001"));
+}
+
+}  // namespace
