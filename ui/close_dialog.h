@@ -1,0 +1,68 @@
+#pragma once
+// TCloseDialogForm: the installer's one modal dialog, an exit confirmation or
+// an error with the offer to try again. It places itself over the visible
+// installer window and carries out the user's answer itself.
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/install_state.h"
+#include "ui/skin_form.h"
+
+namespace tovarin::ui {
+
+inline constexpr char kDefaultDialogMessage[] = "退出Tovarin安装程序";
+
+class TCloseDialogForm : public SkinForm {
+public:
+    // A fresh, hidden dialog; null when the system refuses the window.
+    static std::unique_ptr<TCloseDialogForm> Create();
+    ~TCloseDialogForm() override;
+
+    THighlightImage& IconImage() { return *icon_; }
+    THighlightImage& ContinueButtonImage() { return *continue_; }
+    THighlightImage& ExitButtonImage() { return *exit_; }
+
+    const std::string& MessageText() const { return message_; }
+    void SetMessageText(const std::string& text);
+
+    // The kind's install state, icon and left button, and the message (an
+    // empty one keeps the layout's own text).
+    void Configure(state::DialogKind kind, const std::string& message);
+
+    // Left button: closes the dialog; after a failed extraction (error kind,
+    // main window hidden) it first returns to a fresh main window.
+    void ContinueButtonImageClick();
+    // Right button: ends the installer.
+    void ExitButtonImageClick();
+
+protected:
+    void BeforeShow() override;
+    void CloseRequested() override;
+    void PaintBackground(HDC dc, const RECT& client) override;
+    bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+
+private:
+    TCloseDialogForm() = default;
+    bool Build(HWND owner);
+    void PlaceAndShape();
+
+    THighlightImage* icon_ = nullptr;
+    THighlightImage* continue_ = nullptr;
+    THighlightImage* exit_ = nullptr;
+    HWND messageLabel_ = nullptr;
+    UniqueFont messageFont_;
+    std::string message_ = kDefaultDialogMessage;
+};
+
+// The window that a dialog shown now sits over: the main window when it is
+// visible, otherwise the progress window (null when neither exists).
+HWND DialogReferenceWindow();
+
+// Shows a fresh dialog modally: the "exit" picture, then `sendEvent` (the
+// calling window's telemetry, if any), then the kind and the message. Returns
+// when the dialog has closed; its answer is carried out by the dialog.
+void ShowCloseDialog(state::DialogKind kind, const std::string& message,
+                     const std::function<void()>& sendEvent = {});
+
+}  // namespace tovarin::ui

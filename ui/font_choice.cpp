@@ -1,0 +1,56 @@
+#include "ui/font_choice.h"
+
+#include <windows.h>
+
+#include <cwchar>
+
+namespace tovarin::ui {
+namespace {
+
+int CALLBACK FaceFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+    *reinterpret_cast<bool*>(found) = true;
+    return 0;  // one is enough
+}
+
+bool FaceInstalled(HDC dc, const wchar_t* face) {
+    LOGFONTW query{};
+    query.lfCharSet = DEFAULT_CHARSET;
+    if (std::wcslen(face) >= LF_FACESIZE) return false;
+    std::wcscpy(query.lfFaceName, face);
+    bool found = false;
+    EnumFontFamiliesExW(dc, &query, FaceFound, reinterpret_cast<LPARAM>(&found), 0);
+    return found;
+}
+
+}  // namespace
+
+std::wstring FirstInstalledFace(std::initializer_list<const wchar_t*> faces) {
+    HDC dc = GetDC(nullptr);
+    if (!dc) return {};
+    std::wstring chosen;
+    for (const wchar_t* face : faces) {
+        if (FaceInstalled(dc, face)) {
+            chosen = face;
+            break;
+        }
+    }
+    ReleaseDC(nullptr, dc);
+    return chosen;
+}
+
+UniqueFont CreateCellFont(std::initializer_list<const wchar_t*> faces, int cellHeight) {
+    LOGFONTW font{};
+    const std::wstring face = FirstInstalledFace(faces);
+    if (face.empty()) {
+        GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
+    } else {
+        std::wcscpy(font.lfFaceName, face.c_str());
+        font.lfCharSet = DEFAULT_CHARSET;
+        font.lfWeight = FW_NORMAL;
+    }
+    font.lfHeight = cellHeight;  // positive: the character cell, internal leading included
+    font.lfWidth = 0;
+    return UniqueFont(CreateFontIndirectW(&font));
+}
+
+}  // namespace tovarin::ui

@@ -1,0 +1,70 @@
+#pragma once
+// THighlightImage: the picture control every skinned window is built from. It
+// is windowless: its form paints it and routes the mouse to it.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "ui/picture.h"
+
+namespace tovarin::ui {
+
+class SkinForm;
+class THighlightImage;
+
+enum class MouseButton { Left, Right, Middle };
+
+// Events get the control that raised them; an unassigned event does nothing.
+using NotifyEvent = std::function<void(THighlightImage& sender)>;
+using MouseEvent = std::function<void(THighlightImage& sender, MouseButton button)>;
+
+class THighlightImage {
+public:
+    THighlightImage(SkinForm& owner, std::string name, RECT bounds);
+    THighlightImage(const THighlightImage&) = delete;
+    THighlightImage& operator=(const THighlightImage&) = delete;
+
+    const std::string& Name() const { return name_; }
+    const RECT& Bounds() const { return bounds_; }
+    bool Visible() const { return visible_; }
+    void SetVisible(bool visible);
+    // A control without a picture or fill is transparent (drag areas).
+    void SetPicture(Picture picture, std::string pictureName = {});
+    // The resource name of the picture last set, also when it failed to load.
+    const std::string& PictureName() const { return pictureName_; }
+    const Picture& CurrentPicture() const { return picture_; }
+    // A solid colour instead of a picture (a label used as a line).
+    void SetFill(COLORREF colour);
+    void SetCursor(LPCWSTR systemCursor) { cursor_ = systemCursor; }
+    LPCWSTR Cursor() const { return cursor_; }
+
+    // Bitmap state by resource name, loaded anew each time.
+    void ShowBitmap(const std::string& name);
+
+    NotifyEvent OnClick;
+    MouseEvent OnMouseDown;
+    NotifyEvent OnMouseEnter;
+    NotifyEvent OnMouseLeave;
+
+    // Called by the form.
+    void MouseEnter();
+    void MouseLeave();
+    void Paint(HDC dc) const;
+    bool HitTest(POINT client) const;
+
+private:
+    void Invalidate() const;
+
+    SkinForm& owner_;
+    std::string name_;
+    RECT bounds_;
+    bool visible_ = true;
+    Picture picture_;
+    std::string pictureName_;
+    bool filled_ = false;
+    COLORREF fill_ = 0;
+    LPCWSTR cursor_ = IDC_ARROW;
+};
+
+}  // namespace tovarin::ui

@@ -1,0 +1,85 @@
+#pragma once
+// TMainForm: the installer's main window. The Install button, the close
+// control, the agreement box with its link, and the options panel with the
+// install directory and the two options. Owns the user's choices in the
+// install state and hands over to the progress window.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/install_state.h"
+#include "ui/skin_form.h"
+
+namespace tovarin::ui {
+
+inline constexpr char kBrowseTitle[] = "选择安装目录";
+
+class TMainForm : public SkinForm {
+public:
+    // A fresh main window with every initial value, hidden and centred.
+    static std::unique_ptr<TMainForm> Create();
+    ~TMainForm() override;
+
+    bool AgreementAccepted() const { return agreementAccepted_; }
+    bool OptionPanelShown() const { return optionPanelShown_; }
+    HWND CustomPathEdit() const { return pathEdit_; }
+
+    void ChangeInstallImage(const std::string& name);
+    void ChangeOptionButtonImage(const std::string& name);
+    void popDialog(state::DialogKind kind, const std::string& message);
+
+    // Handlers, named after the control and the event.
+    void CloseImageMouseEnter();
+    void CloseImageMouseLeave();
+    void CloseImageMouseDown();
+    void CloseImageClick();
+    void InstallImageMouseEnter();
+    void InstallImageMouseLeave();
+    void InstallImageMouseDown();
+    void InstallImageClick();
+    void OptionAgreeImageClick();
+    void OptionAgreeImageMouseEnter();
+    void OptionAgreeImageMouseLeave();
+    void OptionAgreeLabelClick();
+    void CustomPathImageClick();
+    void CustomPathLabelClick();
+    void OptionShortcutImageClick();
+    void OptionShortcutImageMouseEnter();
+    void OptionShortcutImageMouseLeave();
+    void OptionOpenAppImageClick();
+    void OptionOpenAppImageMouseEnter();
+    void OptionOpenAppImageMouseLeave();
+    void InstallPathOpenImageClick();
+    void InstallPathOpenImageMouseEnter();
+    void InstallPathOpenImageMouseLeave();
+    void CustomPathEditChange();
+
+protected:
+    void CloseRequested() override;
+    bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+
+private:
+    TMainForm() = default;
+    bool Build();
+    void FormCreate();
+    void ToggleOptionPanel();
+    void SetOptionPanelVisible(bool visible);
+    void SetPathEditText(const std::string& text);
+
+    THighlightImage* closeImage_ = nullptr;
+    THighlightImage* installImage_ = nullptr;
+    THighlightImage* customPathImage_ = nullptr;
+    THighlightImage* optionAgreeImage_ = nullptr;
+    THighlightImage* onePixLine_ = nullptr;
+    THighlightImage* optionShortcutImage_ = nullptr;
+    THighlightImage* optionOpenAppImage_ = nullptr;
+    THighlightImage* installPathOpenImage_ = nullptr;
+    std::vector<THighlightImage*> optionPanel_;
+    HWND pathEdit_ = nullptr;
+    UniqueFont pathFont_;
+
+    bool agreementAccepted_ = true;
+    bool optionPanelShown_ = false;
+};
+
+}  // namespace tovarin::ui

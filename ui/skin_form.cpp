@@ -1,0 +1,346 @@
+#include "ui/skin_form.h"
+
+#include <windowsx.h>
+
+#include <set>
+
+#include "app/application.h"
+#include "common/text.h"
+
+namespace tovarin::ui {
+namespace {
+
+// The frame drawn around the client area, in pixels.
+constexpr int kFrame = 1;
+constexpr WPARAM kMoveByCaption = 0xF012;  // SC_MOVE | HTCAPTION
+
+bool RegisterFormClass(const std::wstring& name, WNDPROC proc) {
+    static std::set<std::wstring> registered;
+    if (registered.count(name)) return true;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hIcon = LoadIconW(wc.hInstance, L"MAINICON");
+    wc.lpszClassName = name.c_str();
+    // No background brush: every pixel is painted in WM_PAINT, nothing is erased first.
+    if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+    registered.insert(name);
+    return true;
+}
+
+POINT PointOf(LPARAM lp) { return {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}; }
+
+struct DisableContext {
+    HWND except;
+    std::vector<HWND>* disabled;
+};
+
+BOOL CALLBACK DisableOne(HWND hwnd, LPARAM lp) {
+    auto* ctx = reinterpret_cast<DisableContext*>(lp);
+    if (hwnd != ctx->except && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd)) {
+        EnableWindow(hwnd, FALSE);
+        ctx->disabled->push_back(hwnd);
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+ThreadWindowsDisabled::ThreadWindowsDisabled(HWND except) {
+    DisableContext ctx{except, &disabled_};
+    EnumThreadWindows(GetCurrentThreadId(), DisableOne, reinterpret_cast<LPARAM>(&ctx));
+}
+
+ThreadWindowsDisabled::~ThreadWindowsDisabled() {
+    for (HWND w : disabled_) {
+        if (IsWindow(w)) EnableWindow(w, TRUE);
+    }
+}
+
+SkinForm::~SkinForm() {
+    *alive_ = false;
+    if (hwnd_) {
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        DestroyWindow(hwnd_);
+    }
+}
+
+bool SkinForm::CreateWindowOf(const FormStyle& style, HWND owner) {
+    const std::wstring cls = Widen(style.className);
+    if (!RegisterFormClass(cls, WindowProc)) return false;
+    frameColour_ = style.frameColour;
+    backgroundColour_ = style.backgroundColour;
+    const DWORD exStyle = style.taskbarButton ? WS_EX_APPWINDOW : 0;
+    // WS_CLIPCHILDREN: the child controls (the path edit) are never painted over.
+    CreateWindowExW(exStyle, cls.c_str(), Widen(style.title).c_str(), WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU, 0, 0,
+                    style.clientWidth + 2 * kFrame, style.clientHeight + 2 * kFrame, owner, nullptr,
+                    GetModuleHandleW(nullptr), this);
+    return hwnd_ != nullptr;
+}
+
+void SkinForm::Show() {
+    if (!hwnd_) return;
+    BeforeShow();
+    ShowWindow(hwnd_, SW_SHOWNORMAL);
+    SetForegroundWindow(hwnd_);
+    UpdateWindow(hwnd_);
+}
+
+void SkinForm::Hide() {
+    if (!hwnd_) return;
+    hovered_ = nullptr;
+    ShowWindow(hwnd_, SW_HIDE);
+}
+
+void SkinForm::ShowModal() {
+    if (!hwnd_) return;
+    auto disabled = std::make_unique<ThreadWindowsDisabled>(hwnd_);
+    modalDone_ = false;
+    const auto alive = alive_;
+    Show();
+    MSG msg;
+    while (*alive && !modalDone_ && !app::Terminated()) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            PostQuitMessage(static_cast<int>(msg.wParam));  // the outer loop must see it too
+            break;
+        }
+        if (got == -1) break;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    // Enable the owners first, so that activation returns to them.
+    disabled.reset();
+    if (*alive) Hide();
+}
+
+SIZE SkinForm::ClientSize() const {
+    RECT r{};
+    if (hwnd_) GetClientRect(hwnd_, &r);
+    return {r.right, r.bottom};
+}
+
+void SkinForm::SetClientSize(int width, int height) {
+    if (!hwnd_) return;
+    SetWindowPos(hwnd_, nullptr, 0, 0, width + 2 * kFrame, height + 2 * kFrame,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+void SkinForm::CenterOnScreen() {
+    if (!hwnd_) return;
+    RECT r{};
+    GetWindowRect(hwnd_, &r);
+    const int width = r.right - r.left;
+    const int height = r.bottom - r.top;
+    MoveTo((GetSystemMetrics(SM_CXSCREEN) - width) / 2, (GetSystemMetrics(SM_CYSCREEN) - height) / 2);
+}
+
+void SkinForm::MoveTo(int left, int top) {
+    if (hwnd_) SetWindowPos(hwnd_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+THighlightImage& SkinForm::AddImage(std::string name, int left, int top, int width, int height) {
+    controls_.push_back(
+        std::make_unique<THighlightImage>(*this, std::move(name), RECT{left, top, left + width, top + height}));
+    InvalidateArea(controls_.back()->Bounds());
+    return *controls_.back();
+}
+
+THighlightImage* SkinForm::FindImage(const std::string& name) {
+    for (auto& c : controls_) {
+        if (c->Name() == name) return c.get();
+    }
+    return nullptr;
+}
+
+void SkinForm::InvalidateArea(const RECT& area) {
+    if (hwnd_) InvalidateRect(hwnd_, &area, FALSE);
+}
+
+void SkinForm::StartWindowMove(HWND hwnd) {
+    ReleaseCapture();
+    SendMessageW(hwnd, WM_SYSCOMMAND, kMoveByCaption, 0);
+}
+
+void SkinForm::PaintBackground(HDC dc, const RECT& client) {
+    SetDCBrushColor(dc, backgroundColour_);
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+}
+
+bool SkinForm::HandleMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
+
+LRESULT CALLBACK SkinForm::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+        auto* form = static_cast<SkinForm*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+        form->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    }
+    auto* form = reinterpret_cast<SkinForm*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!form) return DefWindowProcW(hwnd, msg, wp, lp);
+    // No exception may leave a window procedure.
+    try {
+        return form->Dispatch(msg, wp, lp);
+    } catch (...) {
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+}
+
+LRESULT SkinForm::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_NCCALCSIZE: {
+        RECT* r = wp ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lp)->rgrc[0] : reinterpret_cast<RECT*>(lp);
+        InflateRect(r, -kFrame, -kFrame);
+        return 0;
+    }
+    case WM_NCPAINT:
+        PaintFrame();
+        return 0;
+    case WM_NCACTIVATE:
+        PaintFrame();
+        return TRUE;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT:
+        Paint();
+        return 0;
+    case WM_MOUSEMOVE:
+        if (!trackingLeave_) {
+            TRACKMOUSEEVENT tme{sizeof tme, TME_LEAVE, hwnd_, 0};
+            trackingLeave_ = TrackMouseEvent(&tme) != FALSE;
+        }
+        TrackHover(PointOf(lp));
+        return 0;
+    case WM_MOUSELEAVE:
+        trackingLeave_ = false;
+        if (!pressed_) SetHovered(nullptr);
+        return 0;
+    case WM_LBUTTONDOWN:
+        ButtonDown(MouseButton::Left, PointOf(lp));
+        return 0;
+    case WM_RBUTTONDOWN:
+        ButtonDown(MouseButton::Right, PointOf(lp));
+        return 0;
+    case WM_MBUTTONDOWN:
+        ButtonDown(MouseButton::Middle, PointOf(lp));
+        return 0;
+    case WM_LBUTTONUP:
+        ButtonUp(MouseButton::Left, PointOf(lp));
+        return 0;
+    case WM_RBUTTONUP:
+        ButtonUp(MouseButton::Right, PointOf(lp));
+        return 0;
+    case WM_MBUTTONUP:
+        ButtonUp(MouseButton::Middle, PointOf(lp));
+        return 0;
+    case WM_CAPTURECHANGED:
+        if (reinterpret_cast<HWND>(lp) != hwnd_) pressed_ = nullptr;
+        return 0;
+    case WM_SETCURSOR:
+        if (LOWORD(lp) == HTCLIENT && reinterpret_cast<HWND>(wp) == hwnd_) {
+            POINT p{};
+            GetCursorPos(&p);
+            ScreenToClient(hwnd_, &p);
+            const THighlightImage* c = ControlAt(p);
+            ::SetCursor(LoadCursorW(nullptr, c ? c->Cursor() : IDC_ARROW));
+            return TRUE;
+        }
+        break;
+    case WM_CLOSE:
+        CloseRequested();
+        return 0;
+    case WM_NCDESTROY:
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        hwnd_ = nullptr;
+        return 0;
+    default:
+        break;
+    }
+    LRESULT result = 0;
+    if (HandleMessage(msg, wp, lp, result)) return result;
+    return DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+void SkinForm::Paint() {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd_, &ps);
+    if (!dc) return;
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    // Everything is composed off screen and copied in one go: no flicker.
+    HDC memory = CreateCompatibleDC(dc);
+    HBITMAP buffer = memory ? CreateCompatibleBitmap(dc, client.right, client.bottom) : nullptr;
+    HDC target = buffer ? memory : dc;
+    HGDIOBJ old = buffer ? SelectObject(memory, buffer) : nullptr;
+    PaintBackground(target, client);
+    for (const auto& c : controls_) c->Paint(target);
+    if (buffer) {
+        BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
+               ps.rcPaint.bottom - ps.rcPaint.top, memory, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
+        SelectObject(memory, old);
+        DeleteObject(buffer);
+    }
+    if (memory) DeleteDC(memory);
+    EndPaint(hwnd_, &ps);
+}
+
+void SkinForm::PaintFrame() {
+    HDC dc = GetWindowDC(hwnd_);
+    if (!dc) return;
+    RECT r{};
+    GetWindowRect(hwnd_, &r);
+    OffsetRect(&r, -r.left, -r.top);
+    SetDCBrushColor(dc, frameColour_);
+    FrameRect(dc, &r, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+    ReleaseDC(hwnd_, dc);
+}
+
+THighlightImage* SkinForm::ControlAt(POINT client) const {
+    for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
+        if ((*it)->HitTest(client)) return it->get();
+    }
+    return nullptr;
+}
+
+void SkinForm::TrackHover(POINT client) { SetHovered(ControlAt(client)); }
+
+void SkinForm::SetHovered(THighlightImage* control) {
+    if (control == hovered_) return;
+    THighlightImage* old = hovered_;
+    hovered_ = control;
+    const auto alive = alive_;
+    if (old) old->MouseLeave();
+    if (*alive && control && hovered_ == control) control->MouseEnter();
+}
+
+void SkinForm::ButtonDown(MouseButton button, POINT client) {
+    THighlightImage* c = ControlAt(client);
+    if (!c) return;
+    SetCapture(hwnd_);
+    pressed_ = c;
+    pressedButton_ = button;
+    if (c->OnMouseDown) c->OnMouseDown(*c, button);
+}
+
+void SkinForm::ButtonUp(MouseButton button, POINT client) {
+    THighlightImage* c = pressed_;
+    if (!c) return;
+    const MouseButton down = pressedButton_;
+    pressed_ = nullptr;
+    if (GetCapture() == hwnd_) ReleaseCapture();
+    const auto alive = alive_;
+    // A click is a left press and release on the same control.
+    if (button == MouseButton::Left && down == MouseButton::Left && c->HitTest(client) && c->OnClick) {
+        c->OnClick(*c);
+    }
+    if (!*alive || !hwnd_) return;
+    POINT p{};
+    GetCursorPos(&p);
+    ScreenToClient(hwnd_, &p);
+    RECT r{};
+    GetClientRect(hwnd_, &r);
+    if (IsWindowVisible(hwnd_) && PtInRect(&r, p)) TrackHover(p);
+}
+
+}  // namespace tovarin::ui

@@ -1,0 +1,106 @@
+#pragma once
+// SkinForm: a borderless window drawn entirely from pictures. It holds its
+// THighlightImage controls in stacking order (bottom first), paints them
+// double-buffered, and gives each its enter, leave, mouse-down and click
+// events. A 1-pixel frame in the window colour surrounds the client area.
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/highlight_image.h"
+
+namespace tovarin::ui {
+
+struct FormStyle {
+    std::string className;  // registered once per process
+    std::string title;
+    int clientWidth = 0;
+    int clientHeight = 0;
+    COLORREF frameColour = RGB(0xDD, 0xDD, 0xDD);
+    COLORREF backgroundColour = RGB(0xFF, 0xFF, 0xFF);
+    bool taskbarButton = false;
+};
+
+// While alive, the thread's visible windows other than `except` take no input
+// (a modal dialog, the folder browser). They are enabled again on the way out.
+class ThreadWindowsDisabled {
+public:
+    explicit ThreadWindowsDisabled(HWND except);
+    ~ThreadWindowsDisabled();
+    ThreadWindowsDisabled(const ThreadWindowsDisabled&) = delete;
+    ThreadWindowsDisabled& operator=(const ThreadWindowsDisabled&) = delete;
+
+private:
+    std::vector<HWND> disabled_;
+};
+
+class SkinForm {
+public:
+    virtual ~SkinForm();
+    SkinForm(const SkinForm&) = delete;
+    SkinForm& operator=(const SkinForm&) = delete;
+
+    HWND Handle() const { return hwnd_; }
+    bool IsShown() const { return hwnd_ && IsWindowVisible(hwnd_); }
+    void Show();
+    void Hide();
+
+    // Runs a modal loop: the thread's other windows are disabled until
+    // CloseModal is called or the application is terminating.
+    void ShowModal();
+    void CloseModal() { modalDone_ = true; }
+
+    SIZE ClientSize() const;
+    // Resizes the client area; the top-left corner stays where it is.
+    void SetClientSize(int width, int height);
+    void CenterOnScreen();
+    void MoveTo(int left, int top);
+
+    THighlightImage& AddImage(std::string name, int left, int top, int width, int height);
+    THighlightImage* FindImage(const std::string& name);
+    void InvalidateArea(const RECT& area);
+
+    // The system's move loop, as if the caption had been dragged.
+    static void StartWindowMove(HWND hwnd);
+
+protected:
+    SkinForm() = default;
+    // Creates the (hidden) window; false when the system refuses.
+    bool CreateWindowOf(const FormStyle& style, HWND owner);
+
+    virtual void PaintBackground(HDC dc, const RECT& client);
+    // Called right before the window becomes visible.
+    virtual void BeforeShow() {}
+    // The system's close command (Alt+F4, WM_CLOSE).
+    virtual void CloseRequested() {}
+    // Messages the form does not handle itself; return true when handled.
+    virtual bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp);
+    void Paint();
+    void PaintFrame();
+    THighlightImage* ControlAt(POINT client) const;
+    void TrackHover(POINT client);
+    void SetHovered(THighlightImage* control);
+    void ButtonDown(MouseButton button, POINT client);
+    void ButtonUp(MouseButton button, POINT client);
+
+    HWND hwnd_ = nullptr;
+    COLORREF frameColour_ = 0;
+    COLORREF backgroundColour_ = 0;
+    std::vector<std::unique_ptr<THighlightImage>> controls_;
+    THighlightImage* hovered_ = nullptr;
+    THighlightImage* pressed_ = nullptr;
+    MouseButton pressedButton_ = MouseButton::Left;
+    bool trackingLeave_ = false;
+    bool modalDone_ = false;
+    // Cleared when the form goes away, so that a handler that destroyed it
+    // (the dialog's retry path) is not followed by work on freed memory.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace tovarin::ui
