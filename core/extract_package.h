@@ -1,0 +1,31 @@
+#pragma once
+// Extraction of the package through the archive binding, with progress.
+#include "archive/archive_reader.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace tovarin::core {
+
+// The sender that ExtractPackage registers with ExtractProgress.
+struct ExtractionProgress {
+    // Bytes of every item that is not a folder, summed before extraction.
+    // 64-bit, so no package can make it wrap.
+    std::int64_t total = 0;
+    // updateProgress of the progress window (through the host's queue).
+    std::function<void(double)> update;
+};
+
+// The progress callback: hands value / total to update when both are
+// positive; totals (isTotal true) draw nothing. Always 0: never cancels.
+HRESULT ExtractProgress(void* sender, bool isTotal, std::int64_t value);
+
+// Extracts every item of the archive at archivePath into targetDir with the
+// library at LibraryTempPath, after checking that file is byte for byte the
+// library this installer carries and keeping it locked until it is unloaded.
+// False when any step fails.
+bool ExtractPackage(const std::string& targetDir, const std::string& archivePath,
+                    const std::function<void(double)>& updateProgress);
+
+}  // namespace tovarin::core

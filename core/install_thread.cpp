@@ -1,0 +1,74 @@
+#include "core/install_thread.h"
+
+#include "app/install_state.h"
+#include "common/handles.h"
+#include "core/extract_package.h"
+#include "core/payload_files.h"
+#include "telemetry/installer_events.h"
+
+#include <memory>
+
+namespace tovarin::core {
+namespace {
+
+DWORD WINAPI ThreadMain(void* parameter) {
+    std::unique_ptr<TInstallThread> worker(static_cast<TInstallThread*>(parameter));
+    worker->Execute();
+    return 0;
+}
+
+}  // namespace
+
+TInstallThread::TInstallThread(InstallHost& host, std::function<void()> reportFailure)
+    : host_(host), reportFailure_(std::move(reportFailure)) {}
+
+bool TInstallThread::WritePayloadAndExtract() {
+    // The package stays open, denying writes, until it has been extracted.
+    const UniqueFile package = SaveResourceToFile("package", state::PackageTempPath());
+    if (!package) return false;
+    // The library is closed at once: the loader cannot open a file that is
+    // open for writing. ExtractPackage reopens it locked and checks its hash.
+    if (!SaveResourceToFile("7zip_library", state::LibraryTempPath())) return false;
+    return ExtractPackage(state::InstallDir(), state::PackageTempPath(),
+                          [this](double fraction) { host_.QueueProgress(fraction); });
+}
+
+void TInstallThread::Execute() {
+    try {
+        host_.Synchronize([] { state::SetInstalling(true); });
+        state::SetExtractSucceeded(true);
+        // A payload that cannot be written fails like an extraction, so the
+        // window always gets its result.
+        bool succeeded = false;
+        try {
+            succeeded = WritePayloadAndExtract();
+        } catch (...) {
+            succeeded = false;
+        }
+        state::SetExtractSucceeded(succeeded);
+        if (!succeeded && reportFailure_) reportFailure_();
+        host_.Synchronize([this] { host_.FinishInstall(state::ExtractSucceeded()); });
+        host_.Synchronize([] { state::SetInstalling(false); });
+    } catch (...) {
+        // Nothing may leave the thread.
+    }
+}
+
+void StartInstallThread(InstallHost& host, std::function<void()> reportFailure) {
+    auto worker = std::make_unique<TInstallThread>(host, reportFailure);
+    DWORD id = 0;
+    UniqueHandle thread(::CreateThread(nullptr, 0, ThreadMain, worker.get(), 0, &id));
+    if (thread) {
+        worker.release();  // the thread owns it now
+        return;
+    }
+    // No thread (we are on the user-interface thread): end the attempt as a
+    // failed extraction right here, so the window is not left waiting.
+    state::SetExtractSucceeded(false);
+    if (reportFailure) reportFailure();
+    host.FinishInstall(false);
+}
+
+void StartInstallThread(InstallHost& host) { StartInstallThread(host, telemetry::SendInstallFailed); }
+
+}  // namespace tovarin::core

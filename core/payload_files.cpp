@@ -1,0 +1,102 @@
+#include "core/payload_files.h"
+
+#include "common/text.h"
+
+#include <bcrypt.h>
+
+#include <vector>
+
+namespace tovarin::core {
+namespace {
+
+// A regular file with one name: not a reparse point, not a hard link to
+// something else.
+bool IsPlainFile(HANDLE file) {
+    if (::GetFileType(file) != FILE_TYPE_DISK) return false;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(file, &info)) return false;
+    return (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0 &&
+           info.nNumberOfLinks == 1;
+}
+
+struct AlgorithmCloser {
+    void operator()(BCRYPT_ALG_HANDLE h) const { ::BCryptCloseAlgorithmProvider(h, 0); }
+};
+struct HashCloser {
+    void operator()(BCRYPT_HASH_HANDLE h) const { ::BCryptDestroyHash(h); }
+};
+using UniqueAlgorithm = UniqueResource<BCRYPT_ALG_HANDLE, nullptr, AlgorithmCloser>;
+using UniqueHash = UniqueResource<BCRYPT_HASH_HANDLE, nullptr, HashCloser>;
+
+}  // namespace
+
+UniqueFile SaveResourceToFile(const std::string& resourceName, const std::string& filePath) {
+    // The resource stays mapped with the image; no copy is made.
+    const std::wstring name = Widen(resourceName);
+    HRSRC info = ::FindResourceW(nullptr, name.c_str(), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+    if (!info) return {};
+    HGLOBAL loaded = ::LoadResource(nullptr, info);
+    const void* data = loaded ? ::LockResource(loaded) : nullptr;
+    const DWORD size = ::SizeofResource(nullptr, info);
+    if (!data && size != 0) return {};
+
+    // Opened without truncating, so a planted link is seen before anything is
+    // written through it.
+    UniqueFile file(::CreateFileW(Widen(filePath).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file || !IsPlainFile(file.get())) return {};
+    if (!::SetEndOfFile(file.get())) return {};
+    DWORD written = 0;
+    if (size != 0 && (!::WriteFile(file.get(), data, size, &written, nullptr) || written != size)) return {};
+    return file;
+}
+
+std::optional<Sha256> HashFile(HANDLE file) {
+    UniqueAlgorithm algorithm;
+    if (!BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
+        return std::nullopt;
+    UniqueHash hash;
+    if (!BCRYPT_SUCCESS(::BCryptCreateHash(algorithm.get(), hash.put(), nullptr, 0, nullptr, 0, 0)))
+        return std::nullopt;
+    std::vector<std::uint8_t> buffer(1 << 16);
+    for (;;) {
+        DWORD read = 0;
+        if (!::ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) return std::nullopt;
+        if (read == 0) break;
+        if (!BCRYPT_SUCCESS(::BCryptHashData(hash.get(), buffer.data(), read, 0))) return std::nullopt;
+    }
+    Sha256 digest{};
+    if (!BCRYPT_SUCCESS(::BCryptFinishHash(hash.get(), digest.data(), static_cast<ULONG>(digest.size()), 0)))
+        return std::nullopt;
+    return digest;
+}
+
+UniqueFile OpenVerifiedFile(const std::string& filePath, const Sha256& expected, std::uint64_t size) {
+    // Sharing reads only: fails while anyone holds the file open for writing,
+    // and keeps it from being changed, renamed or deleted while we hold it.
+    UniqueFile file(::CreateFileW(Widen(filePath).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file || !IsPlainFile(file.get())) return {};
+    LARGE_INTEGER actual{};
+    if (!::GetFileSizeEx(file.get(), &actual) || static_cast<std::uint64_t>(actual.QuadPart) != size) return {};
+    const std::optional<Sha256> digest = HashFile(file.get());
+    if (!digest || *digest != expected) return {};
+    return file;
+}
+
+}  // namespace tovarin::core
+
+namespace tovarin::core {
+
+PayloadPaths PayloadTempPaths() {
+    std::wstring temp;
+    if (DWORD length = ::GetEnvironmentVariableW(L"TEMP", nullptr, 0)) {
+        temp.resize(length);
+        length = ::GetEnvironmentVariableW(L"TEMP", temp.data(), length);
+        temp.resize(length);
+    }
+    const std::string base = Narrow(temp);
+    return {base + "/tovarin.7z", base + "/7z.dll"};
+}
+
+}  // namespace tovarin::core
