@@ -1,0 +1,238 @@
+// The main window's handlers and the dialog's answers, driven in-process. The
+// test program carries no window pictures, so the pictures are checked by the
+// resource name each control was last given.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "app/install_state.h"
+#include "common/text.h"
+#include "core/install_dir.h"
+#include "ui/app_windows.h"
+#include "ui/close_dialog.h"
+#include "ui/main_form.h"
+
+namespace tovarin::ui {
+namespace {
+
+// Answers every dialog that shows with the system close command (the left
+// button's action) and notes what it showed.
+struct SeenDialog {
+    std::string message;
+    state::DialogKind kind;
+    bool installingCleared;
+};
+std::vector<SeenDialog> seenDialogs;
+
+void CALLBACK AnswerDialogs(HWND, UINT, UINT_PTR, DWORD) {
+    HWND dialog = FindWindowW(L"TCloseDialogForm", nullptr);
+    if (!dialog || !IsWindowVisible(dialog) || !IsWindowEnabled(dialog)) return;
+    wchar_t text[256] = {};
+    if (HWND label = FindWindowExW(dialog, nullptr, L"STATIC", nullptr)) GetWindowTextW(label, text, 256);
+    seenDialogs.push_back({Narrow(text), state::CurrentDialogKind(), !state::Installing()});
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+}
+
+class MainFormTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        state::ResetForTesting();
+        app::Initialize("test");
+        seenDialogs.clear();
+        timer_ = SetTimer(nullptr, 0, 30, AnswerDialogs);
+        form = RecreateMainForm();
+        ASSERT_NE(form, nullptr);
+    }
+    void TearDown() override { KillTimer(nullptr, timer_); }
+
+    THighlightImage& Image(const char* name) { return *form->FindImage(name); }
+    std::string Picture(const char* name) { return Image(name).PictureName(); }
+    std::string EditText() {
+        wchar_t text[512] = {};
+        GetWindowTextW(form->CustomPathEdit(), text, 512);
+        return Narrow(text);
+    }
+    RECT WindowRect() {
+        RECT r{};
+        GetWindowRect(form->Handle(), &r);
+        return r;
+    }
+
+    TMainForm* form = nullptr;
+    UINT_PTR timer_ = 0;
+};
+
+TEST_F(MainFormTest, StartsWithTheDefaultsCentredAndCollapsed) {
+    EXPECT_EQ(form->ClientSize().cx, 750);
+    EXPECT_EQ(form->ClientSize().cy, 500);
+    const RECT r = WindowRect();
+    EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - 752) / 2);
+    EXPECT_EQ(r.top, (GetSystemMetrics(SM_CYSCREEN) - 502) / 2);
+    EXPECT_TRUE(form->AgreementAccepted());
+    EXPECT_FALSE(form->OptionPanelShown());
+    EXPECT_TRUE(state::CreateDesktopShortcut());
+    EXPECT_TRUE(state::OpenAfterInstall());
+    EXPECT_EQ(state::InstallDir(), core::DefaultInstallDir());
+    EXPECT_EQ(EditText(), state::InstallDir());
+    EXPECT_EQ(Picture("CloseImage"), "close0");
+    EXPECT_EQ(Picture("InstallImage"), "INSTALL0");
+    EXPECT_EQ(Picture("CustomPathImage"), "OptionButton0");
+    EXPECT_EQ(Picture("OptionAgreeImage"), "check10");
+    EXPECT_EQ(Picture("OptionShortcutImage"), "check10");
+    EXPECT_EQ(Picture("OptionOpenAppImage"), "check10");
+    EXPECT_EQ(Picture("InstallPathOpenImage"), "InstallPathOpen0");
+    EXPECT_FALSE(Image("OptionPanelBackground").Visible());
+    EXPECT_FALSE(IsWindowVisible(form->CustomPathEdit()));
+}
+
+TEST_F(MainFormTest, CloseControlFollowsThePointerUnlessInstalling) {
+    form->CloseImageMouseEnter();
+    EXPECT_EQ(Picture("CloseImage"), "close1");
+    form->CloseImageMouseDown();
+    EXPECT_EQ(Picture("CloseImage"), "close2");
+    form->CloseImageMouseLeave();
+    EXPECT_EQ(Picture("CloseImage"), "close0");
+    state::SetInstalling(true);
+    form->CloseImageMouseEnter();
+    form->CloseImageMouseDown();
+    EXPECT_EQ(Picture("CloseImage"), "close0");
+}
+
+TEST_F(MainFormTest, CloseClickShowsTheExitConfirmationAndContinueReturns) {
+    form->CloseImageMouseDown();
+    state::SetInstalling(true);
+    form->CloseImageClick();
+    ASSERT_EQ(seenDialogs.size(), 1u);
+    EXPECT_EQ(seenDialogs[0].message, "退出Tovarin安装程序");
+    EXPECT_EQ(seenDialogs[0].kind, state::DialogKind::Exit);
+    EXPECT_TRUE(seenDialogs[0].installingCleared);
+    EXPECT_EQ(Picture("CloseImage"), "close0");
+    EXPECT_TRUE(form->IsShown());
+    EXPECT_FALSE(app::Terminated());
+}
+
+TEST_F(MainFormTest, ClearedAgreementDisablesTheInstallButton) {
+    form->OptionAgreeImageMouseEnter();
+    EXPECT_EQ(Picture("OptionAgreeImage"), "check11");
+    form->OptionAgreeImageClick();
+    EXPECT_FALSE(form->AgreementAccepted());
+    EXPECT_EQ(Picture("OptionAgreeImage"), "check00");  // pointer still over it
+    EXPECT_EQ(Picture("InstallImage"), "INSTALL3");
+    form->InstallImageMouseEnter();
+    form->InstallImageMouseDown();
+    state::SetInstallDir("");  // would fail the checks, were they run
+    form->InstallImageClick();
+    form->InstallImageMouseLeave();
+    EXPECT_EQ(Picture("InstallImage"), "INSTALL3");
+    EXPECT_TRUE(seenDialogs.empty());
+    form->OptionAgreeImageMouseLeave();
+    form->OptionAgreeImageMouseEnter();
+    EXPECT_EQ(Picture("OptionAgreeImage"), "check01");
+    form->OptionAgreeImageClick();
+    EXPECT_EQ(Picture("OptionAgreeImage"), "check10");
+    EXPECT_EQ(Picture("InstallImage"), "INSTALL0");
+    form->InstallImageMouseEnter();
+    EXPECT_EQ(Picture("InstallImage"), "INSTALL1");
+}
+
+TEST_F(MainFormTest, OptionsPanelGrowsAndShrinksFromAFixedTopLeft) {
+    const RECT before = WindowRect();
+    form->CustomPathImageClick();
+    EXPECT_EQ(form->ClientSize().cy, 540);
+    EXPECT_EQ(Picture("CustomPathImage"), "OptionButton1");
+    EXPECT_TRUE(Image("OnePixLine").Visible());
+    EXPECT_TRUE(Image("OptionShortcutImage").Visible());
+    EXPECT_TRUE(IsWindowVisible(form->CustomPathEdit()));
+    EXPECT_EQ(WindowRect().left, before.left);
+    EXPECT_EQ(WindowRect().top, before.top);
+    form->CustomPathLabelClick();
+    EXPECT_EQ(form->ClientSize().cy, 500);
+    EXPECT_EQ(Picture("CustomPathImage"), "OptionButton0");
+    EXPECT_FALSE(Image("OnePixLine").Visible());
+    EXPECT_FALSE(IsWindowVisible(form->CustomPathEdit()));
+    EXPECT_EQ(WindowRect().top, before.top);
+}
+
+TEST_F(MainFormTest, OptionBoxesFlipTheirFlagsAndShowTheHoverDigitOnlyOnEnter) {
+    form->OptionShortcutImageMouseEnter();
+    EXPECT_EQ(Picture("OptionShortcutImage"), "check11");
+    form->OptionShortcutImageClick();
+    EXPECT_FALSE(state::CreateDesktopShortcut());
+    EXPECT_EQ(Picture("OptionShortcutImage"), "check00");
+    form->OptionShortcutImageMouseEnter();
+    EXPECT_EQ(Picture("OptionShortcutImage"), "check01");
+    form->OptionOpenAppImageClick();
+    EXPECT_FALSE(state::OpenAfterInstall());
+    form->OptionOpenAppImageClick();
+    EXPECT_TRUE(state::OpenAfterInstall());
+    EXPECT_EQ(Picture("OptionOpenAppImage"), "check10");
+    EXPECT_TRUE(state::CreateDesktopShortcut() == false);
+}
+
+TEST_F(MainFormTest, PathEditIsCopiedIntoTheInstallDirAtEveryKeystroke) {
+    form->CustomPathImageClick();
+    HWND edit = form->CustomPathEdit();
+    SetWindowTextW(edit, L"");
+    EXPECT_EQ(state::InstallDir(), "");
+    for (wchar_t c : std::wstring(L"E:\\安装")) SendMessageW(edit, WM_CHAR, c, 0);
+    EXPECT_EQ(state::InstallDir(), "E:\\安装");
+    SendMessageW(edit, WM_CHAR, VK_BACK, 0);
+    EXPECT_EQ(state::InstallDir(), "E:\\安");
+}
+
+TEST_F(MainFormTest, FailedCheckShowsTheErrorAndRetryKeepsTheUsersChoices) {
+    form->CustomPathImageClick();
+    form->OptionShortcutImageClick();
+    SetWindowTextW(form->CustomPathEdit(), L"");
+    form->InstallImageClick();
+    ASSERT_EQ(seenDialogs.size(), 1u);
+    EXPECT_EQ(seenDialogs[0].message, core::kPathInvalidMessage);
+    EXPECT_EQ(seenDialogs[0].kind, state::DialogKind::Error);
+    EXPECT_EQ(MainForm(), form);  // the same window, unchanged
+    EXPECT_TRUE(form->IsShown());
+    EXPECT_EQ(state::InstallDir(), "");
+    EXPECT_FALSE(state::CreateDesktopShortcut());
+    EXPECT_TRUE(form->OptionPanelShown());
+}
+
+TEST_F(MainFormTest, RetryAfterAFailedExtractionReturnsToAFreshMainWindow) {
+    form->OptionShortcutImageClick();
+    form->OptionAgreeImageClick();
+    state::SetInstallDir("E:\\elsewhere");
+    form->Hide();  // the progress window took over
+    state::SetInstalling(true);
+    auto dialog = TCloseDialogForm::Create();
+    ASSERT_TRUE(dialog);
+    dialog->Configure(state::DialogKind::Error, core::kPathInvalidMessage);
+    EXPECT_EQ(dialog->MessageText(), core::kPathInvalidMessage);
+    EXPECT_EQ(dialog->IconImage().PictureName(), "error");
+    EXPECT_EQ(dialog->ContinueButtonImage().PictureName(), "retry");
+    dialog->ContinueButtonImageClick();
+    TMainForm* fresh = MainForm();
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_TRUE(fresh->IsShown());
+    EXPECT_TRUE(fresh->AgreementAccepted());
+    EXPECT_TRUE(state::CreateDesktopShortcut());
+    EXPECT_EQ(state::InstallDir(), core::DefaultInstallDir());
+    EXPECT_FALSE(state::Installing());
+}
+
+TEST_F(MainFormTest, EmptyMessageKeepsTheLayoutTextAndExitEndsTheApplication) {
+    auto dialog = TCloseDialogForm::Create();
+    ASSERT_TRUE(dialog);
+    dialog->Configure(state::DialogKind::Error, "");
+    EXPECT_EQ(dialog->MessageText(), kDefaultDialogMessage);
+    dialog->Configure(state::DialogKind::Exit, "");
+    EXPECT_EQ(dialog->IconImage().PictureName(), "exclamatory");
+    EXPECT_EQ(dialog->ContinueButtonImage().PictureName(), "continue");
+    dialog->ExitButtonImageClick();
+    EXPECT_TRUE(app::Terminated());
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
+}  // namespace
+}  // namespace tovarin::ui
