@@ -4,6 +4,7 @@ import http.server
 import os
 import shutil
 import subprocess
+import tempfile
 import threading
 import time
 from dataclasses import dataclass, field
@@ -196,8 +197,14 @@ class Session:
         return p
 
     def tool(self, *args):
-        r = subprocess.run(["wine", self.wintool, *map(str, args)], env=self.env, capture_output=True, timeout=60)
-        return r.stdout.decode("utf-8", "replace")
+        # Output through a file, not a pipe: when wintool happens to be the
+        # process that boots Wine's background services, they inherit its
+        # output and would hold a pipe open long after wintool has ended.
+        with tempfile.TemporaryFile() as out:
+            subprocess.run(["wine", self.wintool, *map(str, args)], env=self.env, stdin=subprocess.DEVNULL,
+                           stdout=out, stderr=subprocess.DEVNULL, timeout=60)
+            out.seek(0)
+            return out.read().decode("utf-8", "replace")
 
     def windows(self):
         return parse_windows(self.tool("windows"))

@@ -2,6 +2,8 @@
 //   wintool windows             visible top-level windows: hwnd pid class [x y w h] cw ch "title"
 //   wintool children HWND       child windows of one window, same format
 //   wintool close HWND          posts WM_CLOSE
+//   wintool version             the system's own version "major.minor" (RtlGetVersion, no manifest rules)
+//   wintool env NAME            the value of an environment variable as this process sees it
 // Window handles are printed and taken in decimal. Output is UTF-8.
 #include <windows.h>
 
@@ -62,7 +64,26 @@ int wmain(int argc, wchar_t** argv) {
         EnumWindows(EachTop, 0);
         return 0;
     }
+    if (cmd == L"version") {
+        using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+        const auto get = reinterpret_cast<RtlGetVersionFn>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+        OSVERSIONINFOW info{};
+        info.dwOSVersionInfoSize = sizeof info;
+        if (!get || get(&info) != 0) return 1;
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%lu.%lu\n", info.dwMajorVersion, info.dwMinorVersion);
+        Out(buf);
+        return 0;
+    }
     if (argc < 3) return 2;
+    if (cmd == L"env") {
+        wchar_t value[32768];
+        const DWORD n = GetEnvironmentVariableW(argv[2], value, 32768);
+        if (n == 0 || n >= 32768) return 1;
+        Out(Utf8(std::wstring(value, n)) + "\n");
+        return 0;
+    }
     HWND w = reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::wcstoul(argv[2], nullptr, 10)));
     if (!IsWindow(w)) return 1;
     if (cmd == L"children") {
