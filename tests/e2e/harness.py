@@ -172,6 +172,10 @@ class Session:
         self.wintool = os.environ.get("TOVARIN_WINTOOL") or str(Path(os.environ["TOVARIN_BUILD_DIR"]) / "tests/e2e/wintool.exe")
 
     def __enter__(self):
+        # Start the Wine server and its background processes with no pipe of
+        # ours, so a later captured call is not held open by them.
+        subprocess.run([str(REPO / "scripts/wine-run"), "cmd", "/c", "exit"], env=self.env,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
         return self
 
     def __exit__(self, *exc):
