@@ -1,0 +1,79 @@
+"""What the built installer carries: a 32-bit GUI executable importing system
+DLLs only, its manifest and version information, the payload resources."""
+import os
+import re
+import struct
+import sys
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).parent))
+from pe import PE  # noqa: E402
+
+RT_RCDATA, RT_VERSION, RT_MANIFEST, RT_GROUP_ICON = 10, 16, 24, 14
+LANG_ZH_CN = 2052
+SYSTEM_DLLS = {
+    "kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll", "oleaut32.dll",
+    "winhttp.dll", "iphlpapi.dll", "comctl32.dll", "shlwapi.dll", "bcrypt.dll", "msvcrt.dll", "comdlg32.dll",
+    "version.dll", "ws2_32.dll", "msimg32.dll", "uxtheme.dll", "crypt32.dll",
+}
+
+
+def utf16(text):
+    return text.encode("utf-16-le")
+
+
+class ExecutableTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.exe = PE(Path(os.environ["TOVARIN_EXE"]).read_bytes())
+        cls.res = cls.exe.resources()
+
+    def resource(self, rtype, name):
+        found = [(k, v) for k, v in self.res.items() if k[0] == rtype and k[1] == name]
+        self.assertEqual(len(found), 1, f"resource {name!r} of type {rtype}")
+        return found[0]
+
+    def test_is_a_32_bit_gui_program_importing_system_dlls_only(self):
+        self.assertEqual(self.exe.machine, 0x14C)
+        self.assertEqual(self.exe.magic, 0x10B)
+        self.assertEqual(self.exe.subsystem, 2)
+        self.assertFalse(self.exe.is_dll)
+        imports = {name.lower() for name in self.exe.imports()}
+        self.assertIn("kernel32.dll", imports)
+        self.assertLessEqual(imports, SYSTEM_DLLS, "imports beyond the system DLLs")
+
+    def test_manifest_requires_administrator_and_names_no_os(self):
+        (_, _, lang), manifest = self.resource(RT_MANIFEST, 1)
+        text = manifest.decode("utf-8")
+        self.assertRegex(text, r'requestedExecutionLevel\s+level="requireAdministrator"')
+        self.assertNotIn("supportedOS", text)
+
+    def test_version_information(self):
+        (_, _, lang), info = self.resource(RT_VERSION, 1)
+        self.assertEqual(lang, LANG_ZH_CN)
+        fixed = info.index(struct.pack("<I", 0xFEEF04BD))
+        ms, ls, pms, pls = struct.unpack_from("<IIII", info, fixed + 8)
+        self.assertEqual((ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF), (3, 1, 1, 0))
+        self.assertIn(utf16("080403A8"), info)
+        for key, value in [("FileVersion", "3.1.1.0"), ("ProductVersion", "3.1.1"),
+                           ("InternalName", "Tovarin安装程序")]:
+            self.assertRegex(info, re.escape(utf16(key)) + b"(\0\0)+" + re.escape(utf16(value)) + b"\0\0")
+        self.assertRegex(info, re.escape(utf16("Translation")) + b"(\0\0)+" + re.escape(struct.pack("<HH", 0x0804, 936)))
+
+    def test_application_icon(self):
+        self.resource(RT_GROUP_ICON, "MAINICON")
+
+    def test_payload_resources(self):
+        (_, _, lang), package = self.resource(RT_RCDATA, "PACKAGE")
+        self.assertEqual(lang, LANG_ZH_CN)
+        self.assertEqual(package[:6], bytes.fromhex("377ABCAF271C"))
+        (_, _, lang), library = self.resource(RT_RCDATA, "7ZIP_LIBRARY")
+        self.assertEqual(lang, LANG_ZH_CN)
+        dll = PE(library)
+        self.assertEqual((dll.machine, dll.magic, dll.is_dll), (0x14C, 0x10B, True))
+        self.assertLessEqual({"CreateObject", "GetHandlerProperty"}, set(dll.exports()))
+
+
+if __name__ == "__main__":
+    unittest.main()
