@@ -249,3 +249,35 @@ class Session:
 
     def click(self, x, y, button=1):
         self.xdo("mousemove", "--sync", x, y, "click", button)
+
+
+# Picture states on screen: a control's area in a screenshot against the
+# picture files it may show.
+PICTURES = REPO / "resources" / "pictures"
+
+
+def rgb_bytes(path, crop=None):
+    """The pixels of an image file (or a crop "WxH+X+Y" of it) as raw RGB bytes."""
+    args = ["convert", str(path)]
+    if crop:
+        args += ["-crop", crop, "+repage"]
+    return subprocess.run(args + ["-depth", "8", "rgb:-"], check=True, capture_output=True).stdout
+
+
+def picture_distance(shot, x, y, picture):
+    """Mean absolute difference per channel between a picture file and the
+    screenshot's area of the same size at (x, y)."""
+    want = rgb_bytes(PICTURES / picture)
+    w, h = map(int, subprocess.run(["identify", "-format", "%w %h", str(PICTURES / picture)], check=True,
+                                   capture_output=True, text=True).stdout.split())
+    got = rgb_bytes(shot, f"{w}x{h}+{x}+{y}")
+    if len(got) != len(want):
+        return 255.0
+    return sum(abs(a - b) for a, b in zip(got, want)) / len(want)
+
+
+def shown_picture(shot, x, y, candidates, tolerance=6.0):
+    """Which of the candidate picture files the screenshot shows at (x, y);
+    None when none matches within the tolerance."""
+    scored = sorted((picture_distance(shot, x, y, c), c) for c in candidates)
+    return scored[0][1] if scored[0][0] <= tolerance else None
