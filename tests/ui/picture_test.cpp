@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ui/folder_browser.h"
+#include "ui/font_choice.h"
 #include "ui/picture.h"
 
 namespace tovarin::ui {
@@ -86,6 +87,27 @@ TEST(ParentFolderOf, KeepsTheTextUpToTheLastBackslashOrColon) {
     EXPECT_EQ(ParentFolderOf("C:\\安装\\Tovarin"), "C:\\安装\\");
     EXPECT_EQ(ParentFolderOf("Tovarin"), "");
     EXPECT_EQ(ParentFolderOf(""), "");
+}
+
+int CellHeight(HFONT font) {
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return tm.tmHeight;
+}
+
+TEST(CellFont, FallsBackToAnInstalledFaceWithTheSameCellHeight) {
+    EXPECT_EQ(FirstInstalledFace({L"No Such Face Anywhere"}), L"");
+    const UniqueFont fallback = CreateCellFont({L"No Such Face Anywhere"}, 14);
+    ASSERT_TRUE(fallback);
+    EXPECT_EQ(CellHeight(fallback.get()), 14);
+    // The dialog's list finds some face on any system that renders Chinese.
+    const UniqueFont message = CreateCellFont({L"黑体", L"SimHei", L"Microsoft YaHei", L"WenQuanYi Micro Hei"}, 14);
+    ASSERT_TRUE(message);
+    EXPECT_EQ(CellHeight(message.get()), 14);
 }
 
 }  // namespace
