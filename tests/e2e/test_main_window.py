@@ -64,6 +64,9 @@ class MainWindowTest(unittest.TestCase):
             proc = s.start(EXE)
             main = MainWindow(s, s.wait_window(harness.TITLE, cls="TMainForm"))
             receiver.wait_for(1)
+            # Wine learns where the pointer is only from motion over its windows.
+            s.move(*main.screen(100, 100))
+            s.move(5, 5)
             time.sleep(0.5)
 
             # Place and size: 750 x 500 inside the 1-pixel frame, centred.
