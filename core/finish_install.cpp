@@ -1,0 +1,55 @@
+#include "core/finish_install.h"
+
+#include <shellapi.h>
+
+#include "common/product_info.h"
+#include "common/text.h"
+#include "core/shortcuts.h"
+#include "telemetry/installer_events.h"
+
+namespace tovarin::core {
+namespace {
+
+class RealCompletion final : public CompletionSystem {
+public:
+    void MakeProgramsShortcut(const std::string& folderName, const std::string& target, const std::string& linkName,
+                              const std::string& description) override {
+        core::MakeProgramsShortcut(folderName, target, linkName, description);
+    }
+    void MakeDesktopShortcut(const std::string& target, const std::string& linkName,
+                             const std::string& description) override {
+        core::MakeDesktopShortcut(target, linkName, description);
+    }
+    void Launch(HWND owner, const std::string& target, const std::string& workingDir) override {
+        ShellExecuteW(owner, L"Open", Widen(target).c_str(), nullptr, Widen(workingDir).c_str(), SW_SHOWNORMAL);
+    }
+    void SendSucceeded() override { telemetry::SendInstallSucceeded(); }
+    void Pause(DWORD milliseconds) override { Sleep(milliseconds); }
+};
+
+}  // namespace
+
+CompletionSystem& SystemCompletion() {
+    static RealCompletion system;
+    return system;
+}
+
+void FinishInstall(bool succeeded, CompletionWindow& window, CompletionSystem& system) {
+    if (!succeeded) {
+        // The worker has already sent the failure event.
+        window.popDialog(state::DialogKind::Error, kInstallFailedMessage);
+        return;
+    }
+    const std::string dir = state::InstallDir();
+    const std::string target = dir + "\\" + kProductExe;
+    system.MakeProgramsShortcut(kProductName, target, kProductName, kProductDescription);
+    if (state::CreateDesktopShortcut()) system.MakeDesktopShortcut(target, kProductName, kProductDescription);
+    if (state::OpenAfterInstall()) system.Launch(window.LaunchOwner(), target, dir);
+    system.SendSucceeded();
+    window.HideWindow();
+    // Gives the event's thread time to deliver before the process goes.
+    system.Pause(kEndPauseMs);
+    window.EndApplication();
+}
+
+}  // namespace tovarin::core

@@ -1,0 +1,49 @@
+#pragma once
+// The completion step: after a successful extraction the shortcuts, the
+// product's start, the success event, and the end of the installer; after a
+// failed one the error dialog over the progress window.
+#include <windows.h>
+
+#include <string>
+
+#include "app/install_state.h"
+
+namespace tovarin::core {
+
+inline constexpr char kInstallFailedMessage[] = "安装失败，请检查安装路径是否正确";
+inline constexpr DWORD kEndPauseMs = 3000;
+
+// What the step needs of the progress window and the application.
+class CompletionWindow {
+public:
+    virtual ~CompletionWindow() = default;
+    virtual HWND LaunchOwner() const = 0;
+    virtual void HideWindow() = 0;
+    // Shows the dialog modally; returns once it has closed.
+    virtual void popDialog(state::DialogKind kind, const std::string& message) = 0;
+    // Asks the application to end its message loop.
+    virtual void EndApplication() = 0;
+};
+
+// What the step does to the system.
+class CompletionSystem {
+public:
+    virtual ~CompletionSystem() = default;
+    virtual void MakeProgramsShortcut(const std::string& folderName, const std::string& target,
+                                      const std::string& linkName, const std::string& description) = 0;
+    virtual void MakeDesktopShortcut(const std::string& target, const std::string& linkName,
+                                     const std::string& description) = 0;
+    virtual void Launch(HWND owner, const std::string& target, const std::string& workingDir) = 0;
+    virtual void SendSucceeded() = 0;
+    virtual void Pause(DWORD milliseconds) = 0;
+};
+
+// The real one: shell links, ShellExecuteW, the telemetry event, Sleep.
+CompletionSystem& SystemCompletion();
+
+// Runs on the user-interface thread. Reads InstallDir and the two options.
+// Order on success: programs shortcut, desktop shortcut, launch, event, hide,
+// pause, end; results of the shell calls are not looked at.
+void FinishInstall(bool succeeded, CompletionWindow& window, CompletionSystem& system = SystemCompletion());
+
+}  // namespace tovarin::core
