@@ -275,6 +275,7 @@ void SkinForm::Paint() {
     HGDIOBJ old = buffer ? SelectObject(memory, buffer) : nullptr;
     PaintBackground(target, client);
     for (const auto& c : controls_) c->Paint(target);
+    PaintOverControls(target);
     if (buffer) {
         BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
                ps.rcPaint.bottom - ps.rcPaint.top, memory, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);

@@ -71,6 +71,8 @@ protected:
     bool CreateWindowOf(const FormStyle& style, HWND owner);
 
     virtual void PaintBackground(HDC dc, const RECT& client);
+    // Drawn over the controls (text and fills that sit on pictures).
+    virtual void PaintOverControls(HDC) {}
     // Called right before the window becomes visible.
     virtual void BeforeShow() {}
     // The system's close command (Alt+F4, WM_CLOSE).

@@ -1,0 +1,81 @@
+#pragma once
+// TDownloadForm: the progress window. Creating it fixes the two temporary
+// paths and starts the extraction worker; showing it hides the main window.
+// It draws the worker's progress reports as a bar and a percentage, and hands
+// the result to the completion step.
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/install_state.h"
+#include "common/handles.h"
+#include "core/install_thread.h"
+#include "ui/skin_form.h"
+
+namespace tovarin::ui {
+
+inline constexpr char kPrepareText[] = "Prepare...";
+
+class DownloadHost;
+
+class TDownloadForm final : public SkinForm {
+public:
+    using WorkerStart = std::function<void(core::InstallHost&)>;
+
+    // A fresh, hidden window centred at its designed height, with the temporary
+    // paths set and the worker started through startWorker (the real worker by
+    // default). Null, with no worker started, when the system refuses the window.
+    static std::unique_ptr<TDownloadForm> Create(const WorkerStart& startWorker = {});
+    ~TDownloadForm() override;
+
+    // One progress report: the fraction of the extraction done.
+    void updateProgress(double fraction);
+    // The error dialog over this window; the progress window sends no event.
+    void popDialog(state::DialogKind kind, const std::string& message);
+
+    const std::string& ProgressText() const { return text_; }
+    int LastPercent() const { return lastPercent_; }
+    int FillOffset() const { return fillOffset_; }
+    // The fill's width as last drawn; 0 before the first drawn report.
+    int FillWidth() const { return fillWidth_; }
+
+    void DragAreaMouseDown();
+
+protected:
+    bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+    void PaintOverControls(HDC dc) override;
+    // The install cannot be stopped from its windows: Alt+F4 does nothing.
+    void CloseRequested() override {}
+
+private:
+    TDownloadForm() = default;
+    bool Build();
+    void FormCreate(const WorkerStart& startWorker);
+    void CMShowingChanged();
+    void SetProgressText(const std::string& text);
+    RECT TextRect() const;
+    void PaintFill(HDC dc) const;
+    void Finish(bool succeeded);
+
+    friend class DownloadHost;
+
+    THighlightImage* head_ = nullptr;
+    THighlightImage* tail_ = nullptr;
+    UniqueFont textFont_;
+    std::string text_ = kPrepareText;
+    SIZE textSize_{0, 0};
+    int lastPercent_ = 0;
+    int fillOffset_ = 3;
+    int fillWidth_ = 0;
+    DownloadHost* host_ = nullptr;  // not owned: hosts outlive their windows
+};
+
+// The application's progress window; null before the first Install.
+TDownloadForm* ProgressForm();
+
+// Destroys the progress window of an earlier attempt, if any, then creates a
+// new one with its worker (see Create) and shows it. Null when the system
+// refuses the window; the main window then stays.
+TDownloadForm* ReplaceProgressForm(const TDownloadForm::WorkerStart& startWorker = {});
+
+}  // namespace tovarin::ui
