@@ -1,0 +1,249 @@
+"""Whole installs under real input: the default install of the demo product
+(files, shell links, the product's start, the events, the end), and a failed
+install with its retry into a fresh main window followed by an install with
+both options cleared."""
+import filecmp
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import time
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).parent))
+import harness  # noqa: E402
+from test_main_window import CHECK_STATES, INSTALL, OPTIONS, MainWindow, event_type  # noqa: E402
+
+EXE = Path(os.environ["TOVARIN_EXE"])
+PORT = int(os.environ["TOVARIN_TELEMETRY_PORT"])
+BUILD = Path(os.environ["TOVARIN_BUILD_DIR"])
+STAGE = BUILD / "product" / "stage"
+SHOTS = BUILD / "screenshots" / "install"
+
+SHORTCUT = (20, 510)
+OPEN_APP = (184, 510)
+DEFAULT_DIR = r"C:\Program Files\Tovarin"
+DESCRIPTION = "Tovarin 桌面客户端"
+FILL_TOP = "#A3D3E3"
+FILL_BODY = "#B7EDFF"
+
+
+def read_shell_link(path):
+    """Target, working directory, description, icon location and index of a
+    .lnk file, read from the shell-link format itself."""
+    data = Path(path).read_bytes()
+    flags, = struct.unpack_from("<I", data, 0x14)
+    icon_index, = struct.unpack_from("<i", data, 0x38)
+    pos = 0x4C
+    if flags & 0x1:  # HasLinkTargetIDList
+        pos += 2 + struct.unpack_from("<H", data, pos)[0]
+    target = None
+    if flags & 0x2:  # HasLinkInfo
+        size, header, info_flags, _, base, _, suffix = struct.unpack_from("<7I", data, pos)
+        if info_flags & 1:
+            if header >= 0x24:
+                base_u, = struct.unpack_from("<I", data, pos + 0x1C)
+                if base_u:
+                    end = data.index(b"\0\0", pos + base_u)
+                    end += (end - pos - base_u) % 2
+                    target = data[pos + base_u:end].decode("utf-16-le")
+            if target is None:
+                target = data[pos + base:data.index(b"\0", pos + base)].decode("mbcs" if os.name == "nt" else "latin-1")
+            target += data[pos + suffix:data.index(b"\0", pos + suffix)].decode("latin-1")
+        pos += size
+    unicode = bool(flags & 0x80)
+    strings = {}
+    for bit, name in ((0x4, "description"), (0x8, "relative"), (0x10, "workdir"), (0x20, "arguments"),
+                      (0x40, "icon")):
+        if flags & bit:
+            count, = struct.unpack_from("<H", data, pos)
+            pos += 2
+            width = 2 if unicode else 1
+            raw = data[pos:pos + count * width]
+            # Wine counts the terminating zero in.
+            strings[name] = raw.decode("utf-16-le" if unicode else "latin-1").rstrip("\0")
+            pos += count * width
+    return {"target": target, "workdir": strings.get("workdir"), "description": strings.get("description"),
+            "icon": strings.get("icon"), "icon_index": icon_index, "arguments": strings.get("arguments")}
+
+
+def identity_prefix(opened_body):
+    return opened_body.decode()[:-1]
+
+
+def json_text(text):
+    return text.replace("\\", "\\\\")
+
+
+class Places:
+    """The install's places inside the Wine prefix."""
+
+    def __init__(self, session):
+        drive_c = Path(session.env["WINEPREFIX"]) / "drive_c"
+        self.install = drive_c / "Program Files" / "Tovarin"
+        self.programs = session.user_dir / "AppData/Roaming/Microsoft/Windows/Start Menu/Programs" / "Tovarin"
+        self.desktop_link = session.user_dir / "Desktop" / "Tovarin.lnk"
+        self.started = session.user_dir / "belvastro" / "started.txt"
+        self.temp = session.user_dir / "Temp"
+
+    def clear(self):
+        if self.install.exists():
+            subprocess.run(["chattr", "-R", "-i", str(self.install)], capture_output=True)
+        for path in (self.install, self.programs):
+            shutil.rmtree(path, ignore_errors=True)
+        for path in (self.desktop_link, self.started):
+            path.unlink(missing_ok=True)
+
+
+def wait_exit(proc, timeout=60):
+    return proc.wait(timeout)
+
+
+class InstallTest(unittest.TestCase):
+    def start(self, receiver, s):
+        places = Places(s)
+        places.clear()
+        self.addCleanup(places.clear)
+        s.move(5, 5)
+        proc = s.start(EXE)
+        main = MainWindow(s, s.wait_window(harness.TITLE, cls="TMainForm"))
+        receiver.wait_for(1)
+        s.move(*main.screen(100, 100))
+        s.move(5, 5)
+        return places, proc, main
+
+    def click_install(self, main):
+        main.hover(INSTALL, 130, 35)
+        main.s.xdo("click", 1)
+
+    def assertStagedFilesIn(self, folder):
+        staged = sorted(p.relative_to(STAGE) for p in STAGE.rglob("*") if p.is_file())
+        self.assertTrue(staged)
+        for rel in staged:
+            self.assertTrue(filecmp.cmp(STAGE / rel, folder / rel, shallow=False), rel)
+
+    def assertLinksToInstall(self, link):
+        fields = read_shell_link(link)
+        self.assertEqual(fields["target"], DEFAULT_DIR + r"\Tovarin.exe")
+        self.assertEqual(fields["workdir"], DEFAULT_DIR + "\\")
+        self.assertEqual(fields["description"], DESCRIPTION)
+        self.assertEqual(fields["icon"], DEFAULT_DIR + r"\Tovarin.exe")
+        self.assertEqual(fields["icon_index"], 0)
+        self.assertIsNone(fields["arguments"])
+
+    def test_default_install(self):
+        with harness.Receiver(PORT) as receiver, harness.Display() as display, \
+                harness.Session(display, SHOTS) as s:
+            places, proc, main = self.start(receiver, s)
+            # An earlier install's leftover that the package does not hold.
+            places.install.mkdir(parents=True)
+            (places.install / "user-notes.txt").write_bytes(b"mine")
+
+            self.click_install(main)
+            requests = receiver.wait_for(3, timeout=30)
+            succeeded_at = time.time()
+            code = wait_exit(proc)
+            ended_after = time.time() - succeeded_at
+            self.assertEqual(code, 0)
+            # Event, hide, 3000 ms pause, end: about 3 s from the event to the exit.
+            self.assertGreater(ended_after, 2.5)
+            self.assertLess(ended_after, 6.0)
+            print(f"success event to exit: {ended_after:.2f} s", file=sys.stderr)
+
+            self.assertStagedFilesIn(places.install)
+            self.assertEqual((places.install / "user-notes.txt").read_bytes(), b"mine")
+            self.assertTrue((places.install / "data" / "empty.dat").is_file())
+            self.assertLinksToInstall(places.programs / "Tovarin.lnk")
+            self.assertLinksToInstall(places.desktop_link)
+            for _ in range(50):
+                if places.started.exists() and places.started.stat().st_size:
+                    break
+                time.sleep(0.1)
+            self.assertEqual(places.started.read_bytes().decode("utf-16-le"), DEFAULT_DIR)
+
+            time.sleep(0.5)
+            requests = receiver.snapshot()
+            self.assertEqual([event_type(r) for r in requests], ["安装器-打开", "安装器-开始安装", "安装器-安装成功"])
+            ident = identity_prefix(requests[0].body)
+            install_dir = json_text(DEFAULT_DIR)
+            self.assertEqual(requests[1].body.decode(), ident + f',"安装目录":"{install_dir}","桌面快捷方式":"-1",'
+                                                              '"安装完成后打开":"-1"}')
+            self.assertEqual(requests[2].body.decode(), ident + f',"当前步骤":"下载页","安装目录":"{install_dir}",'
+                                                              '"桌面快捷方式":"-1","安装完成后打开":"-1"}')
+
+    def test_failure_retry_and_install_with_options_cleared(self):
+        with harness.Receiver(PORT) as receiver, harness.Display() as display, \
+                harness.Session(display, SHOTS) as s:
+            places, proc, main = self.start(receiver, s)
+            # A read-only file of an earlier install in the way of the last item.
+            places.install.mkdir(parents=True)
+            blocked = places.install / "readme.txt"
+            blocked.write_bytes(b"old")
+            subprocess.run(["chattr", "+i", str(blocked)], check=True)
+
+            self.click_install(main)
+            dialog = s.wait_window("CloseDialogForm", 30)
+            progress = s.wait_window(harness.TITLE, cls="TDownloadForm")
+            self.assertEqual([c.title for c in s.children(dialog.hwnd)], ["安装失败，请检查安装路径是否正确"])
+            self.assertEqual((progress.cw, progress.ch), (750, 500))
+            self.assertEqual((dialog.x, dialog.y), (progress.x + 200, progress.y + 154))
+            time.sleep(0.5)
+            shot = s.screenshot("failed-install")
+            # The bar where it stopped: fill rows left of the dialog.
+            px = lambda x, y: s.pixel(progress.x + 1 + x, progress.y + 1 + y, shot)  # noqa: E731
+            self.assertEqual(px(107, 230), FILL_TOP)
+            self.assertEqual({px(x, y) for x in (107, 150, 190) for y in (231, 235, 239)}, {FILL_BODY})
+            self.assertEqual(harness.shown_picture(shot, dialog.x + 1 + 41, dialog.y + 1 + 106,
+                                                   ["continue.bmp", "retry.bmp"]), "retry.bmp")
+            requests = receiver.wait_for(3)
+            self.assertEqual([event_type(r) for r in requests], ["安装器-打开", "安装器-开始安装", "安装器-安装出错"])
+            ident = identity_prefix(requests[0].body)
+            install_dir = json_text(DEFAULT_DIR)
+            self.assertEqual(requests[2].body.decode(),
+                             ident + f',"当前步骤":"下载页","安装目录":"{install_dir}","出错提示":"解压失败"}}')
+            self.assertFalse(places.programs.exists())
+
+            # Retry: a fresh main window with the default directory and every box ticked.
+            s.click(dialog.x + 1 + 41 + 70, dialog.y + 1 + 106 + 17)
+            s.wait_window("CloseDialogForm", 10, gone=True)
+            main = MainWindow(s, s.wait_window(harness.TITLE, cls="TMainForm"))
+            self.assertEqual([w.cls for w in s.windows() if w.pid == main.w.pid], ["TMainForm"])
+            self.assertEqual((main.w.cw, main.w.ch), (750, 500))
+            main.hover(OPTIONS, 7, 7)
+            s.xdo("click", 1)
+            time.sleep(0.3)
+            main.refresh()
+            # (The directory is the default again: the next start event carries it.)
+            s.move(5, 5)
+            time.sleep(0.3)
+            for spot in (SHORTCUT, OPEN_APP, (20, 466)):
+                self.assertEqual(main.shows(spot, CHECK_STATES), "check10.bmp", spot)
+
+            # Obstacle gone, both options cleared: the second Install succeeds.
+            subprocess.run(["chattr", "-i", str(blocked)], check=True)
+            for spot in (SHORTCUT, OPEN_APP):
+                main.hover(spot, 7, 7)
+                s.xdo("click", 1)
+            self.click_install(main)
+            self.assertEqual(wait_exit(proc), 0)
+            self.assertStagedFilesIn(places.install)
+            self.assertLinksToInstall(places.programs / "Tovarin.lnk")
+            self.assertFalse(places.desktop_link.exists())
+            self.assertFalse(places.started.exists())
+            self.assertEqual([w for w in s.windows() if w.title == "Tovarin"], [])
+
+            requests = receiver.wait_for(5)
+            time.sleep(0.5)
+            requests = receiver.snapshot()
+            self.assertEqual([event_type(r) for r in requests],
+                             ["安装器-打开", "安装器-开始安装", "安装器-安装出错", "安装器-开始安装", "安装器-安装成功"])
+            self.assertEqual(requests[3].body.decode(), ident + f',"安装目录":"{install_dir}","桌面快捷方式":"0",'
+                                                              '"安装完成后打开":"0"}')
+            self.assertEqual(requests[4].body.decode(), ident + f',"当前步骤":"下载页","安装目录":"{install_dir}",'
+                                                              '"桌面快捷方式":"0","安装完成后打开":"0"}')
+
+
+if __name__ == "__main__":
+    unittest.main()
