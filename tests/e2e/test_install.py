@@ -1,8 +1,10 @@
 """Whole installs under real input: the default install of the demo product
-(files, shell links, the product's start, the events, the end), and a failed
+(files, shell links, the product's start, the events, the end), a failed
 install with its retry into a fresh main window followed by an install with
-both options cleared."""
+both options cleared, and the progress window half-way through a package
+large enough to watch."""
 import filecmp
+import random
 import os
 import shutil
 import struct
@@ -97,6 +99,36 @@ class Places:
             path.unlink(missing_ok=True)
 
 
+def large_installer(session):
+    """A copy of the installer whose package is the demo product plus 75 MB
+    of half-compressible media, made once per build of the installer."""
+    folder = BUILD / "tests" / "e2e" / "large-payload"
+    exe = folder / "TovarinSetup.exe"
+    if exe.exists() and exe.stat().st_mtime >= EXE.stat().st_mtime:
+        return exe, folder / "stage"
+    shutil.rmtree(folder, ignore_errors=True)
+    stage = folder / "stage"
+    shutil.copytree(STAGE, stage)
+    (stage / "media").mkdir()
+    rng = random.Random(7)
+    words = [bytes(rng.choice(b"abcdefghijklmnopqrstuvwxyz") for _ in range(rng.randint(2, 9))) for _ in range(5000)]
+    for i in range(4):
+        with open(stage / "media" / f"pack{i}.dat", "wb") as f:
+            for _ in range(4):
+                f.write(rng.randbytes(2 << 20))
+                f.write(b" ".join(rng.choice(words) for _ in range(400000))[:4 << 20])
+    package = folder / "package.7z"
+    subprocess.run(["7zz", "a", "-t7z", "-m0=LZMA", "-mx=1", "-mf=BCJ2", "-mhc=on", "-bd", "-bso0", "-bsp0",
+                    str(package), "."], cwd=stage, check=True)
+    shutil.copy(EXE, folder / "partial.exe")
+    winpath = lambda p: "Z:" + str(p).replace("/", "\\")  # noqa: E731
+    session.tool("setres", winpath(folder / "partial.exe"), "PACKAGE", winpath(package))
+    if (folder / "partial.exe").stat().st_size < package.stat().st_size:
+        raise RuntimeError("the large package was not embedded")
+    (folder / "partial.exe").rename(exe)
+    return exe, stage
+
+
 def wait_exit(proc, timeout=60):
     return proc.wait(timeout)
 
@@ -118,11 +150,11 @@ class InstallTest(unittest.TestCase):
         main.hover(INSTALL, 130, 35)
         main.s.xdo("click", 1)
 
-    def assertStagedFilesIn(self, folder):
-        staged = sorted(p.relative_to(STAGE) for p in STAGE.rglob("*") if p.is_file())
+    def assertStagedFilesIn(self, folder, stage=STAGE):
+        staged = sorted(p.relative_to(stage) for p in stage.rglob("*") if p.is_file())
         self.assertTrue(staged)
         for rel in staged:
-            self.assertTrue(filecmp.cmp(STAGE / rel, folder / rel, shallow=False), rel)
+            self.assertTrue(filecmp.cmp(stage / rel, folder / rel, shallow=False), rel)
 
     def assertLinksToInstall(self, link):
         fields = read_shell_link(link)
@@ -243,6 +275,45 @@ class InstallTest(unittest.TestCase):
                                                               '"安装完成后打开":"0"}')
             self.assertEqual(requests[4].body.decode(), ident + f',"当前步骤":"下载页","安装目录":"{install_dir}",'
                                                               '"桌面快捷方式":"0","安装完成后打开":"0"}')
+
+    def test_progress_window_half_way(self):
+        with harness.Receiver(PORT) as receiver, harness.Display() as display, \
+                harness.Session(display, SHOTS) as s:
+            exe, stage = large_installer(s)
+            places = Places(s)
+            places.clear()
+            self.addCleanup(places.clear)
+            s.move(5, 5)
+            proc = s.start(exe)
+            main = MainWindow(s, s.wait_window(harness.TITLE, cls="TMainForm"))
+            receiver.wait_for(1)
+            s.move(*main.screen(100, 100))
+            s.move(5, 5)
+            # Laid out 540 high and centred, then cut to 500: 20 px above the centre.
+            left, top = (harness.SCREEN[0] - 752) // 2, (harness.SCREEN[1] - 542) // 2
+            at = lambda x, y: (left + 1 + x, top + 1 + y)  # noqa: E731
+            self.click_install(main)
+            half_way = None
+            for i in range(60):
+                shot = s.screenshot(f"progress-{i:02d}")
+                row = [s.pixel(*at(x, 235), shot) for x in (107, 640)]
+                if row == [FILL_BODY, "#FFFFFF"] and s.pixel(*at(107, 230), shot) == FILL_TOP:
+                    half_way = shot
+                    break
+                if proc.poll() is not None or len(receiver.snapshot()) >= 3:
+                    break
+            self.assertIsNotNone(half_way, "no part-filled bar seen")
+            shutil.copy(half_way, SHOTS / "progress-window.png")
+            subprocess.run(["convert", str(half_way), "-crop", f"752x502+{left}+{top}", "+repage",
+                            str(SHOTS / "progress-window-only.png")], check=True)
+            windows = [w for w in s.windows() if w.pid == main.w.pid]
+            self.assertEqual([(w.cls, w.x, w.y, w.cw, w.ch) for w in windows],
+                             [("TDownloadForm", left, top, 750, 500)])
+
+            self.assertEqual(wait_exit(proc), 0)
+            self.assertStagedFilesIn(places.install, stage)
+            self.assertEqual([event_type(r) for r in receiver.wait_for(3)],
+                             ["安装器-打开", "安装器-开始安装", "安装器-安装成功"])
 
 
 if __name__ == "__main__":

@@ -4,6 +4,7 @@
 //   wintool close HWND          posts WM_CLOSE
 //   wintool version             the system's own version "major.minor" (RtlGetVersion, no manifest rules)
 //   wintool env NAME            the value of an environment variable as this process sees it
+//   wintool setres EXE NAME FILE  replaces the raw-data resource NAME (language 2052) of EXE with FILE
 // Window handles are printed and taken in decimal. Output is UTF-8.
 #include <windows.h>
 
@@ -83,6 +84,24 @@ int wmain(int argc, wchar_t** argv) {
         if (n == 0 || n >= 32768) return 1;
         Out(Utf8(std::wstring(value, n)) + "\n");
         return 0;
+    }
+    if (cmd == L"setres" && argc == 5) {
+        HANDLE file = CreateFileW(argv[4], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return 1;
+        const DWORD size = GetFileSize(file, nullptr);
+        std::string data(size, '\0');
+        DWORD read = 0;
+        const BOOL ok = ReadFile(file, data.data(), size, &read, nullptr);
+        CloseHandle(file);
+        if (!ok || read != size) return 1;
+        HANDLE update = BeginUpdateResourceW(argv[2], FALSE);
+        if (!update) return 1;
+        if (!UpdateResourceW(update, MAKEINTRESOURCEW(10), argv[3], MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED),
+                             data.data(), size)) {
+            EndUpdateResourceW(update, TRUE);
+            return 1;
+        }
+        return EndUpdateResourceW(update, FALSE) ? 0 : 1;
     }
     HWND w = reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::wcstoul(argv[2], nullptr, 10)));
     if (!IsWindow(w)) return 1;
