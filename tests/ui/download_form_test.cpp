@@ -142,6 +142,23 @@ TEST_F(DownloadFormTest, ReportsFromTheWorkerAreDrawnInOrderBeforeLaterHandOvers
     EXPECT_TRUE(form_->FindImage("ProgressBarTailImage")->Visible());
 }
 
+TEST_F(DownloadFormTest, TheFillSurvivesAFullRepaint) {
+    form_->Show();
+    form_->updateProgress(0.5);  // width 272: x 107 to 375
+    // Everything is painted anew, as after another window covered this one.
+    RedrawWindow(form_->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    HDC dc = GetDC(form_->Handle());
+    ASSERT_NE(dc, nullptr);
+    const COLORREF top = GetPixel(dc, 107, 230);
+    const COLORREF body[] = {GetPixel(dc, 107, 231), GetPixel(dc, 375, 239)};
+    const COLORREF beyond = GetPixel(dc, 376, 235);
+    ReleaseDC(form_->Handle(), dc);
+    EXPECT_EQ(top, RGB(0xA3, 0xD3, 0xE3));
+    EXPECT_EQ(body[0], RGB(0xB7, 0xED, 0xFF));
+    EXPECT_EQ(body[1], RGB(0xB7, 0xED, 0xFF));
+    EXPECT_NE(beyond, RGB(0xB7, 0xED, 0xFF));
+}
+
 TEST_F(DownloadFormTest, TooSmallReportsLeavePrepare) {
     form_->updateProgress(0.01);
     form_->updateProgress(0);
