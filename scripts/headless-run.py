@@ -35,8 +35,8 @@ def main(exe, out_dir):
         s.click(window.x + 1 + INSTALL_CENTRE[0], window.y + 1 + INSTALL_CENTRE[1])
         # The progress window stays while the package is extracted, briefly
         # for a small package: shots as fast as they come until the installer
-        # ends or has been gone from them a while, then keep the last one that
-        # shows it.
+        # ends or has been gone from them a while, then keep one from the middle
+        # of those that show it.
         shots = []
         started = time.time()
         while proc.poll() is None and time.time() - started < 120:
@@ -45,16 +45,15 @@ def main(exe, out_dir):
                 break
         progress = out / "2-progress-window.png"
         progress.unlink(missing_ok=True)
-        for shot in reversed(shots):
-            if shows_progress(s, shot):
-                shot.replace(progress)
-                break
+        showing = [shot for shot in shots if shows_progress(s, shot)]
+        if showing:
+            showing[len(showing) // 2].replace(progress)
         for shot in shots:
             shot.unlink(missing_ok=True)
         if progress.exists():
             print("saved", progress)
         else:
-            # The demo package installs in a few tens of milliseconds; a real
+            # A package of a few megabytes installs too fast to catch; a larger
             # one (scripts/run -DTOVARIN_PACKAGE=...) stays long enough.
             print("no progress window in any shot: the install was over before the first one")
 
