@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "app/application.h"
-#include "common/product_info.h"
 #include "common/text.h"
 #include "core/finish_install.h"
 #include "core/payload_files.h"
@@ -167,18 +166,9 @@ TDownloadForm::~TDownloadForm() {
 }
 
 bool TDownloadForm::Build() {
-    FormStyle style;
-    style.className = "TDownloadForm";
-    style.title = kApplicationTitle;
-    style.clientWidth = kWidth;
-    style.clientHeight = kLaidOutHeight;
-    style.frameColour = RGB(0xDD, 0xDD, 0xDD);
-    style.backgroundColour = RGB(0xFF, 0xFF, 0xFF);
-    style.taskbarButton = true;
-    if (!CreateWindowOf(style, nullptr)) return false;
+    if (!CreateWindowOf(ApplicationWindowStyle("TDownloadForm", kWidth, kLaidOutHeight), nullptr)) return false;
 
-    THighlightImage& background = AddImage("BackgroundImage", 0, 0, 750, 500);
-    background.SetPicture(LoadLayoutPicture(kBackgroundPicture), kBackgroundPicture);
+    AddImage("BackgroundImage", 0, 0, 750, 500).SetPicture(LoadLayoutPicture(kBackgroundPicture), kBackgroundPicture);
     AddImage("ProgressBarImage", kTrackLeft, kTrackTop, kTrackWidth, kTrackHeight).ShowBitmap(kTrackPicture);
     head_ = &AddImage("ProgressBarHeadImage", kTrackLeft, kTrackTop, 3, kTrackHeight);
     head_->ShowBitmap(kHeadPicture);

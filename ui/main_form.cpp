@@ -4,7 +4,6 @@
 
 #include "app/application.h"
 #include "build_config.h"
-#include "common/product_info.h"
 #include "common/text.h"
 #include "core/install_dir.h"
 #include "telemetry/installer_events.h"
@@ -54,15 +53,7 @@ TMainForm::~TMainForm() {
 }
 
 bool TMainForm::Build() {
-    FormStyle style;
-    style.className = "TMainForm";
-    style.title = kApplicationTitle;
-    style.clientWidth = kWidth;
-    style.clientHeight = kHeight;
-    style.frameColour = RGB(0xDD, 0xDD, 0xDD);
-    style.backgroundColour = RGB(0xFF, 0xFF, 0xFF);
-    style.taskbarButton = true;
-    if (!CreateWindowOf(style, nullptr)) return false;
+    if (!CreateWindowOf(ApplicationWindowStyle("TMainForm", kWidth, kHeight), nullptr)) return false;
 
     // Stacking order, bottom first.
     ShowLayoutPicture(AddImage("BackgroundImage", 0, 0, 750, 500), kBackgroundPicture);

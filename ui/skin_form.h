@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/product_info.h"
 #include "ui/highlight_image.h"
 
 namespace tovarin::ui {
@@ -22,6 +23,18 @@ struct FormStyle {
     COLORREF backgroundColour = RGB(0xFF, 0xFF, 0xFF);
     bool taskbarButton = false;
 };
+
+// The installer's own top-level windows: the application title, the standard
+// frame and a taskbar button.
+inline FormStyle ApplicationWindowStyle(std::string className, int clientWidth, int clientHeight) {
+    FormStyle style;
+    style.className = std::move(className);
+    style.title = kApplicationTitle;
+    style.clientWidth = clientWidth;
+    style.clientHeight = clientHeight;
+    style.taskbarButton = true;
+    return style;
+}
 
 // While alive, the thread's visible windows other than `except` take no input
 // (a modal dialog, the folder browser). They are enabled again on the way out.
