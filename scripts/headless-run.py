@@ -9,10 +9,8 @@ sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests/e2e"))
 import harness  # noqa: E402
 
 INSTALL_CENTRE = (245 + 130, 230 + 35)
-# The progress window: laid out 752 x 542 outside and centred, then cut to
-# 500 high. Its track's top row runs along client y 230 from x 104.
-PROGRESS_LEFT = (harness.SCREEN[0] - 752) // 2
-PROGRESS_TOP = (harness.SCREEN[1] - 542) // 2
+# The progress track's top row runs along client y 230 from x 104.
+PROGRESS_LEFT, PROGRESS_TOP = harness.PROGRESS_ORIGIN
 TRACK_COLOURS = {"#E3E3E3", "#A3D3E3"}  # empty track, fill
 
 

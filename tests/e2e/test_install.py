@@ -134,12 +134,12 @@ def wait_exit(proc, timeout=60):
 
 
 class InstallTest(unittest.TestCase):
-    def start(self, receiver, s):
+    def start(self, receiver, s, exe=EXE):
         places = Places(s)
         places.clear()
         self.addCleanup(places.clear)
         s.move(5, 5)
-        proc = s.start(EXE)
+        proc = s.start(exe)
         main = MainWindow(s, s.wait_window(harness.TITLE, cls="TMainForm"))
         receiver.wait_for(1)
         s.move(*main.screen(100, 100))
@@ -280,17 +280,8 @@ class InstallTest(unittest.TestCase):
         with harness.Receiver(PORT) as receiver, harness.Display() as display, \
                 harness.Session(display, SHOTS) as s:
             exe, stage = large_installer(s)
-            places = Places(s)
-            places.clear()
-            self.addCleanup(places.clear)
-            s.move(5, 5)
-            proc = s.start(exe)
-            main = MainWindow(s, s.wait_window(harness.TITLE, cls="TMainForm"))
-            receiver.wait_for(1)
-            s.move(*main.screen(100, 100))
-            s.move(5, 5)
-            # Laid out 540 high and centred, then cut to 500: 20 px above the centre.
-            left, top = (harness.SCREEN[0] - 752) // 2, (harness.SCREEN[1] - 542) // 2
+            places, proc, main = self.start(receiver, s, exe)
+            left, top = harness.PROGRESS_ORIGIN
             at = lambda x, y: (left + 1 + x, top + 1 + y)  # noqa: E731
             self.click_install(main)
             half_way = None
