@@ -7,16 +7,17 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests/e2e"))
 import harness  # noqa: E402
+from layout import MAIN, PROGRESS  # noqa: E402
 
-INSTALL_CENTRE = (245 + 130, 230 + 35)
-# The progress track's top row runs along client y 230 from x 104.
+INSTALL_CENTRE = MAIN["InstallImage"].centre
+TRACK = PROGRESS["ProgressBarImage"]
 PROGRESS_LEFT, PROGRESS_TOP = harness.PROGRESS_ORIGIN
-TRACK_COLOURS = {"#E3E3E3", "#A3D3E3"}  # empty track, fill
+TRACK_COLOURS = {"#E3E3E3", TRACK.attributes["filltop"]}  # the track's top row, empty or filled
 
 
 def shows_progress(s, shot):
-    at = lambda x: (PROGRESS_LEFT + 1 + x, PROGRESS_TOP + 1 + 230)  # noqa: E731
-    return all(s.pixel(*at(x), shot) in TRACK_COLOURS for x in (110, 300, 600))
+    at = lambda x: (PROGRESS_LEFT + 1 + TRACK.x + x, PROGRESS_TOP + 1 + TRACK.y)  # noqa: E731
+    return all(s.pixel(*at(x), shot) in TRACK_COLOURS for x in (6, 196, 496))
 
 
 def main(exe, out_dir):

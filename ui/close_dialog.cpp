@@ -11,15 +11,7 @@
 namespace tovarin::ui {
 namespace {
 
-constexpr int kClientWidth = 352;
-constexpr int kClientHeight = 167;
-constexpr COLORREF kBorderColour = RGB(0xCC, 0xCC, 0xCC);
-constexpr COLORREF kMessageColour = RGB(0x73, 0x73, 0x73);
-constexpr COLORREF kPanelColour = RGB(0xFF, 0xFF, 0xFF);
-constexpr COLORREF kBevelShadow = RGB(0xA0, 0xA0, 0xA0);
-constexpr int kCorner = 9;
-constexpr int kMessageLeft = 100;
-constexpr int kMessageTop = 45;
+constexpr char kLayout[] = "CLOSEDIALOGLAYOUT";
 
 }  // namespace
 
@@ -39,30 +31,35 @@ TCloseDialogForm::~TCloseDialogForm() {
     if (messageLabel_) DestroyWindow(messageLabel_);
 }
 
-bool TCloseDialogForm::Build(HWND owner) {
-    FormStyle style;
-    style.className = "TCloseDialogForm";
-    style.title = "CloseDialogForm";
-    style.clientWidth = kClientWidth;
-    style.clientHeight = kClientHeight;
-    style.frameColour = kBorderColour;
-    style.backgroundColour = kBorderColour;
-    if (!CreateWindowOf(style, owner)) return false;
+std::function<void()> TCloseDialogForm::Handler(const std::string& name) {
+    if (name == "ContinueButtonImageClick") return [this] { ContinueButtonImageClick(); };
+    if (name == "ExitButtonImageClick") return [this] { ExitButtonImageClick(); };
+    return SkinForm::Handler(name);
+}
 
-    icon_ = &AddImage("IconImage", 39, 32, 40, 40);
-    continue_ = &AddImage("ContinueButtonImage", 41, 106, 145, 35);
-    exit_ = &AddImage("ExitButtonImage", 202, 106, 108, 35);
-    continue_->SetCursor(IDC_HAND);
-    exit_->SetCursor(IDC_HAND);
-    continue_->OnClick = [this](THighlightImage&) { ContinueButtonImageClick(); };
-    exit_->OnClick = [this](THighlightImage&) { ExitButtonImageClick(); };
+bool TCloseDialogForm::Build(HWND owner) {
+    if (!CreateFromLayout(kLayout, owner)) return false;
+    const Layout& layout = FormLayout();
+    icon_ = FindImage("IconImage");
+    continue_ = FindImage("ContinueButtonImage");
+    exit_ = FindImage("ExitButtonImage");
+    const LayoutControl* panel = layout.Find("BackgroundPanel");
+    const LayoutControl* message = layout.Find("Message");
+    if (!icon_ || !continue_ || !exit_ || !panel || !message) return false;
+    windowCorner_ = layout.Window().Number("corner", 0);
+    panelCorner_ = panel->Number("corner", 0);
+    panelColour_ = panel->Colour("colour", panelColour_);
+    bevelColour_ = panel->Colour("bevel", bevelColour_);
+    messageColour_ = message->Colour("colour", messageColour_);
+    panelBrush_.reset(CreateSolidBrush(panelColour_));
 
     // "黑体" is SimHei; systems without it get the nearest sans-serif CJK face.
-    messageFont_ = CreateCellFont({L"黑体", L"SimHei", L"Microsoft YaHei", L"WenQuanYi Micro Hei"}, 14);
-    messageLabel_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, kMessageLeft,
-                                    kMessageTop, 1, 14, Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
+    messageFont_ = LayoutFont(*message);
+    const RECT r = layout.Bounds(*message);
+    messageLabel_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, r.left, r.top,
+                                    Width(r), Height(r), Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
     if (messageLabel_ && messageFont_) SendMessageW(messageLabel_, WM_SETFONT, WPARAM(messageFont_.get()), FALSE);
-    SetMessageText(message_);
+    SetMessageText(message->Text("text"));
     return true;
 }
 
@@ -71,7 +68,7 @@ void TCloseDialogForm::SetMessageText(const std::string& text) {
     if (!messageLabel_) return;
     const std::wstring wide = Widen(text);
     // The label keeps its left edge and grows to the right with its text.
-    SIZE extent{0, 14};
+    SIZE extent{0, FormLayout().FontCell(*FormLayout().Find("Message"))};
     if (HDC dc = GetDC(messageLabel_)) {
         HGDIOBJ old = SelectObject(dc, messageFont_ ? HGDIOBJ(messageFont_.get()) : GetStockObject(DEFAULT_GUI_FONT));
         GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &extent);
@@ -137,7 +134,7 @@ void TCloseDialogForm::PlaceAndShape() {
         CenterOnScreen();
     }
     // The system owns the region once it is set.
-    if (HRGN region = CreateRoundRectRgn(0, 0, size.cx, size.cy, kCorner, kCorner)) {
+    if (HRGN region = CreateRoundRectRgn(0, 0, size.cx, size.cy, windowCorner_, windowCorner_)) {
         if (!SetWindowRgn(Handle(), region, TRUE)) DeleteObject(region);
     }
 }
@@ -145,11 +142,11 @@ void TCloseDialogForm::PlaceAndShape() {
 void TCloseDialogForm::PaintBackground(HDC dc, const RECT& client) {
     SkinForm::PaintBackground(dc, client);
     // The white panel with rounded corners and a raised one-pixel bevel.
-    UniqueRegion panel(CreateRoundRectRgn(0, 0, client.right, client.bottom, kCorner, kCorner));
+    UniqueRegion panel(CreateRoundRectRgn(0, 0, client.right, client.bottom, panelCorner_, panelCorner_));
     if (panel) SelectClipRgn(dc, panel.get());
-    SetDCBrushColor(dc, kPanelColour);
+    SetDCBrushColor(dc, panelColour_);
     FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
-    SetDCBrushColor(dc, kBevelShadow);
+    SetDCBrushColor(dc, bevelColour_);
     const RECT right{client.right - 1, 0, client.right, client.bottom};
     const RECT bottom{0, client.bottom - 1, client.right, client.bottom};
     FillRect(dc, &right, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
@@ -160,9 +157,9 @@ void TCloseDialogForm::PaintBackground(HDC dc, const RECT& client) {
 bool TCloseDialogForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     if (msg == WM_CTLCOLORSTATIC && reinterpret_cast<HWND>(lp) == messageLabel_) {
         HDC dc = reinterpret_cast<HDC>(wp);
-        SetTextColor(dc, kMessageColour);
-        SetBkColor(dc, kPanelColour);
-        result = reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+        SetTextColor(dc, messageColour_);
+        SetBkColor(dc, panelColour_);
+        result = reinterpret_cast<LRESULT>(panelBrush_.get());
         return true;
     }
     return false;
@@ -170,7 +167,7 @@ bool TCloseDialogForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& re
 
 void ShowCloseDialog(state::DialogKind kind, const std::string& message, const std::function<void()>& sendEvent) {
     std::unique_ptr<TCloseDialogForm> dialog = TCloseDialogForm::Create();
-    if (dialog) dialog->ExitButtonImage().ShowBitmap("exit");
+    if (dialog) dialog->ExitButtonImage().ShowState("");
     // The event goes out before the dialog shows, whatever the user then does.
     if (sendEvent) sendEvent();
     if (!dialog) {

@@ -11,8 +11,6 @@
 
 namespace tovarin::ui {
 
-inline constexpr char kDefaultDialogMessage[] = "退出Tovarin安装程序";
-
 class TCloseDialogForm : public SkinForm {
 public:
     // A fresh, hidden dialog; null when the system refuses the window.
@@ -37,6 +35,7 @@ public:
     void ExitButtonImageClick();
 
 protected:
+    std::function<void()> Handler(const std::string& name) override;
     void BeforeShow() override;
     void CloseRequested() override;
     void PaintBackground(HDC dc, const RECT& client) override;
@@ -52,7 +51,13 @@ private:
     THighlightImage* exit_ = nullptr;
     HWND messageLabel_ = nullptr;
     UniqueFont messageFont_;
-    std::string message_ = kDefaultDialogMessage;
+    UniqueBrush panelBrush_;
+    std::string message_;
+    int windowCorner_ = 0;
+    int panelCorner_ = 0;
+    COLORREF panelColour_ = RGB(0xFF, 0xFF, 0xFF);
+    COLORREF bevelColour_ = RGB(0, 0, 0);
+    COLORREF messageColour_ = RGB(0, 0, 0);
 };
 
 // The window that a dialog shown now sits over: the main window when it is

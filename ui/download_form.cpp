@@ -19,24 +19,13 @@
 namespace tovarin::ui {
 namespace {
 
-constexpr int kWidth = 750;
-constexpr int kLaidOutHeight = 540;
-constexpr int kShownHeight = kLaidOutHeight - 40;  // ends at the bottom of the background
-constexpr int kTextLeft = 362;
-constexpr int kTextTop = 248;
-constexpr int kTextCell = 16;
-constexpr COLORREF kTextColour = RGB(0x88, 0x88, 0x88);
+constexpr char kLayout[] = "PROGRESSWINDOWLAYOUT";
 
 // The worker's hand-overs, posted to the window: one queue, so they keep
 // their order.
 constexpr UINT kSyncMessage = WM_APP + 1;      // wParam: host serial, lParam: new'd PendingCall holder
 constexpr UINT kProgressMessage = WM_APP + 2;  // wParam, lParam: low and high half of the fraction's bits
 constexpr UINT kDeferredFinish = WM_APP + 3;   // wParam: succeeded
-
-constexpr char kBackgroundPicture[] = "DOWNLOADBACKGROUND";
-constexpr char kTrackPicture[] = "PROGRESSBAR";
-constexpr char kHeadPicture[] = "PROGRESSBARHEAD";
-constexpr char kTailPicture[] = "PROGRESSBARTAIL";
 
 // A synchronised call: shared by the worker, which waits for it, and the
 // window, which runs it; whichever lets go last frees it.
@@ -166,29 +155,22 @@ TDownloadForm::~TDownloadForm() {
 }
 
 bool TDownloadForm::Build() {
-    if (!CreateWindowOf(ApplicationWindowStyle("TDownloadForm", kWidth, kLaidOutHeight), nullptr)) return false;
-
-    AddImage("BackgroundImage", 0, 0, 750, 500).SetPicture(LoadLayoutPicture(kBackgroundPicture), kBackgroundPicture);
-    AddImage("ProgressBarImage", kTrackLeft, kTrackTop, kTrackWidth, kTrackHeight).ShowBitmap(kTrackPicture);
-    head_ = &AddImage("ProgressBarHeadImage", kTrackLeft, kTrackTop, 3, kTrackHeight);
-    head_->ShowBitmap(kHeadPicture);
-    head_->SetVisible(false);
-    tail_ = &AddImage("ProgressBarTailImage", 644, kTrackTop, 3, kTrackHeight);
-    tail_->ShowBitmap(kTailPicture);
-    tail_->SetVisible(false);
-
-    struct Area {
-        int left, top, width, height;
-    };
-    const Area dragAreas[] = {{0, 0, 689, 222}, {0, 248, 673, 249}, {656, 64, 89, 385}, {0, 216, 97, 33}};
-    for (int i = 0; i < 4; ++i) {
-        const Area& a = dragAreas[i];
-        THighlightImage& area = AddImage("DragArea" + std::to_string(i), a.left, a.top, a.width, a.height);
-        area.OnMouseDown = [this](THighlightImage&, MouseButton) { DragAreaMouseDown(); };
-    }
-
-    textFont_ = CreateCellFont({L"Arial"}, kTextCell);
-    SetProgressText(kPrepareText);
+    if (!CreateFromLayout(kLayout, nullptr)) return false;
+    const Layout& layout = FormLayout();
+    head_ = FindImage("ProgressBarHeadImage");
+    tail_ = FindImage("ProgressBarTailImage");
+    const LayoutControl* track = layout.Find("ProgressBarImage");
+    const LayoutControl* text = layout.Find("ProgressBarText");
+    if (!head_ || !tail_ || !track || !text || !layout.Find("BackgroundImage")) return false;
+    track_ = layout.Bounds(*track);
+    fillTopColour_ = track->Colour("filltop", fillTopColour_);
+    fillBodyColour_ = track->Colour("fillbody", fillBodyColour_);
+    const RECT textBox = layout.Bounds(*text);
+    textOrigin_ = {textBox.left, textBox.top};
+    textCell_ = layout.FontCell(*text);
+    textColour_ = text->Colour("colour", textColour_);
+    textFont_ = LayoutFont(*text);
+    SetProgressText(text->Text("text"));
     return true;
 }
 
@@ -208,7 +190,8 @@ void TDownloadForm::FormCreate(const WorkerStart& startWorker) {
 }
 
 void TDownloadForm::CMShowingChanged() {
-    SetClientSize(kWidth, kShownHeight);
+    // Cut to the bottom of the background picture.
+    SetClientSize(LaidOutWidth(), FormLayout().Bounds("BackgroundImage").bottom);
     if (TMainForm* main = MainForm()) main->Hide();
 }
 
@@ -231,22 +214,20 @@ void TDownloadForm::popDialog(state::DialogKind kind, const std::string& message
     ShowCloseDialog(kind, message);
 }
 
-void TDownloadForm::DragAreaMouseDown() { StartWindowMove(Handle()); }
-
 void TDownloadForm::Finish(bool succeeded) {
     FormCompletion completion(*this);
     core::FinishInstall(succeeded, completion);
 }
 
 RECT TDownloadForm::TextRect() const {
-    return {kTextLeft, kTextTop, kTextLeft + textSize_.cx, kTextTop + textSize_.cy};
+    return {textOrigin_.x, textOrigin_.y, textOrigin_.x + textSize_.cx, textOrigin_.y + textSize_.cy};
 }
 
 void TDownloadForm::SetProgressText(const std::string& text) {
     const RECT before = TextRect();
     text_ = text;
     const std::wstring wide = Widen(text_);
-    textSize_ = {0, kTextCell};
+    textSize_ = {0, textCell_};
     if (HDC dc = GetDC(Handle())) {
         HGDIOBJ old = SelectObject(dc, textFont_ ? HGDIOBJ(textFont_.get()) : GetStockObject(DEFAULT_GUI_FONT));
         GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &textSize_);
@@ -260,10 +241,10 @@ void TDownloadForm::SetProgressText(const std::string& text) {
 
 void TDownloadForm::PaintFill(HDC dc) const {
     if (fillWidth_ <= 0) return;
-    const FillRects rects = FillRectsFor(fillWidth_);
-    SetDCBrushColor(dc, kFillTopColour);
+    const FillRects rects = FillRectsFor(track_, fillWidth_);
+    SetDCBrushColor(dc, fillTopColour_);
     FillRect(dc, &rects.top, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
-    SetDCBrushColor(dc, kFillBodyColour);
+    SetDCBrushColor(dc, fillBodyColour_);
     FillRect(dc, &rects.body, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
 }
 
@@ -272,8 +253,8 @@ void TDownloadForm::PaintOverControls(HDC dc) {
     const std::wstring wide = Widen(text_);
     HGDIOBJ old = SelectObject(dc, textFont_ ? HGDIOBJ(textFont_.get()) : GetStockObject(DEFAULT_GUI_FONT));
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, kTextColour);
-    TextOutW(dc, kTextLeft, kTextTop, wide.c_str(), static_cast<int>(wide.size()));
+    SetTextColor(dc, textColour_);
+    TextOutW(dc, textOrigin_.x, textOrigin_.y, wide.c_str(), static_cast<int>(wide.size()));
     SelectObject(dc, old);
 }
 

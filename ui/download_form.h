@@ -14,8 +14,6 @@
 
 namespace tovarin::ui {
 
-inline constexpr char kPrepareText[] = "Prepare...";
-
 class DownloadHost;
 
 class TDownloadForm final : public SkinForm {
@@ -39,8 +37,6 @@ public:
     // The fill's width as last drawn; 0 before the first drawn report.
     int FillWidth() const { return fillWidth_; }
 
-    void DragAreaMouseDown();
-
 protected:
     bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
     void PaintOverControls(HDC dc) override;
@@ -61,8 +57,14 @@ private:
 
     THighlightImage* head_ = nullptr;
     THighlightImage* tail_ = nullptr;
+    RECT track_{};
+    COLORREF fillTopColour_ = 0;
+    COLORREF fillBodyColour_ = 0;
+    POINT textOrigin_{0, 0};
+    int textCell_ = 0;
+    COLORREF textColour_ = 0;
     UniqueFont textFont_;
-    std::string text_ = kPrepareText;
+    std::string text_;
     SIZE textSize_{0, 0};
     int lastPercent_ = 0;
     int fillOffset_ = 3;

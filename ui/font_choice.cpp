@@ -24,12 +24,12 @@ bool FaceInstalled(HDC dc, const wchar_t* face) {
 
 }  // namespace
 
-std::wstring FirstInstalledFace(std::initializer_list<const wchar_t*> faces) {
+std::wstring FirstInstalledFace(const std::vector<std::wstring>& faces) {
     HDC dc = GetDC(nullptr);
     if (!dc) return {};
     std::wstring chosen;
-    for (const wchar_t* face : faces) {
-        if (FaceInstalled(dc, face)) {
+    for (const std::wstring& face : faces) {
+        if (FaceInstalled(dc, face.c_str())) {
             chosen = face;
             break;
         }
@@ -38,7 +38,7 @@ std::wstring FirstInstalledFace(std::initializer_list<const wchar_t*> faces) {
     return chosen;
 }
 
-UniqueFont CreateCellFont(std::initializer_list<const wchar_t*> faces, int cellHeight) {
+UniqueFont CreateCellFont(const std::vector<std::wstring>& faces, int cellHeight) {
     LOGFONTW font{};
     const std::wstring face = FirstInstalledFace(faces);
     if (face.empty()) {

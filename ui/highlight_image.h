@@ -41,6 +41,10 @@ public:
 
     // Bitmap state by resource name, loaded anew each time.
     void ShowBitmap(const std::string& name);
+    // The control's picture set: a base name that state digits follow.
+    void SetStateBase(std::string base) { stateBase_ = std::move(base); }
+    std::string StatePicture(const std::string& digits) const { return stateBase_ + digits; }
+    void ShowState(const std::string& digits) { ShowBitmap(StatePicture(digits)); }
 
     NotifyEvent OnClick;
     MouseEvent OnMouseDown;
@@ -62,6 +66,7 @@ private:
     bool visible_ = true;
     Picture picture_;
     std::string pictureName_;
+    std::string stateBase_;
     bool filled_ = false;
     COLORREF fill_ = 0;
     LPCWSTR cursor_ = IDC_ARROW;

@@ -15,28 +15,11 @@
 namespace tovarin::ui {
 namespace {
 
-constexpr int kWidth = 750;
-constexpr int kHeight = 540;      // as laid out, with the options panel
-constexpr int kPanelHeight = 40;  // the options panel, docked to the bottom
-constexpr int kPanelTop = kHeight - kPanelHeight;
+constexpr char kLayout[] = "MAINWINDOWLAYOUT";
 constexpr int kPathEditId = 100;
-constexpr COLORREF kPathColour = RGB(0x73, 0x73, 0x73);
-constexpr COLORREF kLineColour = RGB(0xE8, 0xE8, 0xE8);
 
-// Pictures stored with the layout (backgrounds and pictures of text).
-constexpr char kBackgroundPicture[] = "MAINBACKGROUND";
-constexpr char kPanelBackgroundPicture[] = "OPTIONPANELBACKGROUND";
-constexpr char kAgreeTextPicture[] = "AGREELABEL";
-constexpr char kCustomPathTextPicture[] = "CUSTOMPATHLABEL";
-constexpr char kShortcutTextPicture[] = "SHORTCUTLABEL";
-constexpr char kOpenAppTextPicture[] = "OPENAPPLABEL";
-
-// "check" + ticked digit + hover digit.
-std::string CheckPicture(bool ticked, bool hover) {
-    return std::string("check") + (ticked ? '1' : '0') + (hover ? '1' : '0');
-}
-
-void ShowLayoutPicture(THighlightImage& image, const char* name) { image.SetPicture(LoadLayoutPicture(name), name); }
+// Check box state digits: ticked digit + hover digit.
+std::string CheckDigits(bool ticked, bool hover) { return {ticked ? '1' : '0', hover ? '1' : '0'}; }
 
 }  // namespace
 
@@ -52,89 +35,76 @@ TMainForm::~TMainForm() {
     if (pathEdit_) DestroyWindow(pathEdit_);
 }
 
-bool TMainForm::Build() {
-    if (!CreateWindowOf(ApplicationWindowStyle("TMainForm", kWidth, kHeight), nullptr)) return false;
-
-    // Stacking order, bottom first.
-    ShowLayoutPicture(AddImage("BackgroundImage", 0, 0, 750, 500), kBackgroundPicture);
-
-    closeImage_ = &AddImage("CloseImage", 694, 26, 30, 30);
-    closeImage_->OnClick = [this](THighlightImage&) { CloseImageClick(); };
-    closeImage_->OnMouseDown = [this](THighlightImage&, MouseButton) { CloseImageMouseDown(); };
-    closeImage_->OnMouseEnter = [this](THighlightImage&) { CloseImageMouseEnter(); };
-    closeImage_->OnMouseLeave = [this](THighlightImage&) { CloseImageMouseLeave(); };
-
-    installImage_ = &AddImage("InstallImage", 245, 230, 260, 71);
-    installImage_->OnClick = [this](THighlightImage&) { InstallImageClick(); };
-    installImage_->OnMouseDown = [this](THighlightImage&, MouseButton) { InstallImageMouseDown(); };
-    installImage_->OnMouseEnter = [this](THighlightImage&) { InstallImageMouseEnter(); };
-    installImage_->OnMouseLeave = [this](THighlightImage&) { InstallImageMouseLeave(); };
-
-    customPathImage_ = &AddImage("CustomPathImage", 716, 466, 14, 14);
-    customPathImage_->OnClick = [this](THighlightImage&) { CustomPathImageClick(); };
-
-    optionAgreeImage_ = &AddImage("OptionAgreeImage", 20, 466, 14, 14);
-    optionAgreeImage_->OnClick = [this](THighlightImage&) { OptionAgreeImageClick(); };
-    optionAgreeImage_->OnMouseEnter = [this](THighlightImage&) { OptionAgreeImageMouseEnter(); };
-    optionAgreeImage_->OnMouseLeave = [this](THighlightImage&) { OptionAgreeImageMouseLeave(); };
-
-    THighlightImage& agreeLabel = AddImage("OptionAgreeLabel", 44, 466, 160, 14);
-    ShowLayoutPicture(agreeLabel, kAgreeTextPicture);
-    agreeLabel.SetCursor(IDC_HAND);
-    agreeLabel.OnClick = [this](THighlightImage&) { OptionAgreeLabelClick(); };
-
-    THighlightImage& pathLabel = AddImage("CustomPathLabel", 610, 466, 97, 14);
-    ShowLayoutPicture(pathLabel, kCustomPathTextPicture);
-    pathLabel.OnClick = [this](THighlightImage&) { CustomPathLabelClick(); };
-
-    onePixLine_ = &AddImage("OnePixLine", 20, 494, 710, 1);
-    onePixLine_->SetFill(kLineColour);
-    onePixLine_->SetVisible(false);
-
-    // The drag areas leave out every control: a press on a control never moves the window.
-    struct Area {
-        int left, top, width, height;
+std::function<void()> TMainForm::Handler(const std::string& name) {
+    using Method = void (TMainForm::*)();
+    static const std::pair<const char*, Method> kHandlers[] = {
+        {"CloseImageClick", &TMainForm::CloseImageClick},
+        {"CloseImageMouseDown", &TMainForm::CloseImageMouseDown},
+        {"CloseImageMouseEnter", &TMainForm::CloseImageMouseEnter},
+        {"CloseImageMouseLeave", &TMainForm::CloseImageMouseLeave},
+        {"InstallImageClick", &TMainForm::InstallImageClick},
+        {"InstallImageMouseDown", &TMainForm::InstallImageMouseDown},
+        {"InstallImageMouseEnter", &TMainForm::InstallImageMouseEnter},
+        {"InstallImageMouseLeave", &TMainForm::InstallImageMouseLeave},
+        {"CustomPathImageClick", &TMainForm::CustomPathImageClick},
+        {"OptionAgreeImageClick", &TMainForm::OptionAgreeImageClick},
+        {"OptionAgreeImageMouseEnter", &TMainForm::OptionAgreeImageMouseEnter},
+        {"OptionAgreeImageMouseLeave", &TMainForm::OptionAgreeImageMouseLeave},
+        {"OptionAgreeLabelClick", &TMainForm::OptionAgreeLabelClick},
+        {"CustomPathLabelClick", &TMainForm::CustomPathLabelClick},
+        {"OptionShortcutImageClick", &TMainForm::OptionShortcutImageClick},
+        {"OptionShortcutImageMouseEnter", &TMainForm::OptionShortcutImageMouseEnter},
+        {"OptionShortcutImageMouseLeave", &TMainForm::OptionShortcutImageMouseLeave},
+        {"OptionOpenAppImageClick", &TMainForm::OptionOpenAppImageClick},
+        {"OptionOpenAppImageMouseEnter", &TMainForm::OptionOpenAppImageMouseEnter},
+        {"OptionOpenAppImageMouseLeave", &TMainForm::OptionOpenAppImageMouseLeave},
+        {"InstallPathOpenImageClick", &TMainForm::InstallPathOpenImageClick},
+        {"InstallPathOpenImageMouseEnter", &TMainForm::InstallPathOpenImageMouseEnter},
+        {"InstallPathOpenImageMouseLeave", &TMainForm::InstallPathOpenImageMouseLeave},
+        {"CustomPathEditChange", &TMainForm::CustomPathEditChange},
     };
-    const Area dragAreas[] = {{0, 0, 689, 225}, {0, 224, 240, 232}, {510, 64, 240, 392}, {216, 304, 393, 192}};
-    for (int i = 0; i < 4; ++i) {
-        const Area& a = dragAreas[i];
-        THighlightImage& area = AddImage("DragArea" + std::to_string(i), a.left, a.top, a.width, a.height);
-        area.OnMouseDown = [this](THighlightImage&, MouseButton) { StartWindowMove(Handle()); };
+    for (const auto& [handler, method] : kHandlers) {
+        if (name == handler) return [this, method = method] { (this->*method)(); };
     }
+    return SkinForm::Handler(name);
+}
 
-    // The options panel, docked to the bottom.
-    THighlightImage& panelBackground = AddImage("OptionPanelBackground", 0, kPanelTop, 750, 40);
-    ShowLayoutPicture(panelBackground, kPanelBackgroundPicture);
+bool TMainForm::Build() {
+    if (!CreateFromLayout(kLayout, nullptr)) return false;
+    const Layout& layout = FormLayout();
+    closeImage_ = FindImage("CloseImage");
+    installImage_ = FindImage("InstallImage");
+    customPathImage_ = FindImage("CustomPathImage");
+    optionAgreeImage_ = FindImage("OptionAgreeImage");
+    onePixLine_ = FindImage("OnePixLine");
+    optionShortcutImage_ = FindImage("OptionShortcutImage");
+    optionOpenAppImage_ = FindImage("OptionOpenAppImage");
+    installPathOpenImage_ = FindImage("InstallPathOpenImage");
+    const LayoutControl* edit = layout.Find("CustomPathEdit");
+    const LayoutControl* panel = layout.Find("OptionPanel");
+    if (!closeImage_ || !installImage_ || !customPathImage_ || !optionAgreeImage_ || !onePixLine_ ||
+        !optionShortcutImage_ || !optionOpenAppImage_ || !installPathOpenImage_ || !edit || !panel) {
+        return false;
+    }
+    for (const LayoutControl* c : layout.Controls()) {
+        if (c->Text("parent") != panel->name) continue;
+        if (THighlightImage* image = FindImage(c->name)) optionPanel_.push_back(image);
+    }
+    collapsedHeight_ = layout.Bounds(*panel).top;
 
-    optionShortcutImage_ = &AddImage("OptionShortcutImage", 20, kPanelTop + 10, 14, 14);
-    optionShortcutImage_->OnClick = [this](THighlightImage&) { OptionShortcutImageClick(); };
-    optionShortcutImage_->OnMouseEnter = [this](THighlightImage&) { OptionShortcutImageMouseEnter(); };
-    optionShortcutImage_->OnMouseLeave = [this](THighlightImage&) { OptionShortcutImageMouseLeave(); };
-
-    THighlightImage& shortcutLabel = AddImage("OptionShortcutLabel", 44, kPanelTop + 10, 112, 14);
-    ShowLayoutPicture(shortcutLabel, kShortcutTextPicture);
-
-    optionOpenAppImage_ = &AddImage("OptionOpenAppImage", 184, kPanelTop + 10, 14, 14);
-    optionOpenAppImage_->OnClick = [this](THighlightImage&) { OptionOpenAppImageClick(); };
-    optionOpenAppImage_->OnMouseEnter = [this](THighlightImage&) { OptionOpenAppImageMouseEnter(); };
-    optionOpenAppImage_->OnMouseLeave = [this](THighlightImage&) { OptionOpenAppImageMouseLeave(); };
-
-    THighlightImage& openAppLabel = AddImage("OptionOpenAppLabel", 208, kPanelTop + 10, 126, 14);
-    ShowLayoutPicture(openAppLabel, kOpenAppTextPicture);
-
-    installPathOpenImage_ = &AddImage("InstallPathOpenImage", 690, kPanelTop + 5, 40, 25);
-    installPathOpenImage_->OnClick = [this](THighlightImage&) { InstallPathOpenImageClick(); };
-    installPathOpenImage_->OnMouseEnter = [this](THighlightImage&) { InstallPathOpenImageMouseEnter(); };
-    installPathOpenImage_->OnMouseLeave = [this](THighlightImage&) { InstallPathOpenImageMouseLeave(); };
-
-    optionPanel_ = {&panelBackground, optionShortcutImage_, &shortcutLabel, optionOpenAppImage_, &openAppLabel,
-                    installPathOpenImage_};
-
-    pathEdit_ = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_LEFT | ES_AUTOHSCROLL, 445, kPanelTop + 11, 240, 14,
+    const RECT r = layout.Bounds(*edit);
+    pathEdit_ = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_LEFT | ES_AUTOHSCROLL, r.left, r.top, Width(r), Height(r),
                                 Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPathEditId)),
                                 GetModuleHandleW(nullptr), nullptr);
     if (!pathEdit_) return false;
-    pathFont_ = CreateCellFont({L"Arial"}, 14);
+    // The edit's one event: every change of its text.
+    for (const std::string& handler : edit->List("on")) {
+        if (handler != edit->name + "Change" || !(pathEditChange_ = Handler(handler))) return false;
+    }
+    pathColour_ = edit->Colour("colour", pathColour_);
+    pathBackground_ = edit->Colour("background", pathBackground_);
+    pathBrush_.reset(CreateSolidBrush(pathBackground_));
+    pathFont_ = LayoutFont(*edit);
     if (pathFont_) SendMessageW(pathEdit_, WM_SETFONT, reinterpret_cast<WPARAM>(pathFont_.get()), FALSE);
     SendMessageW(pathEdit_, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, 0);
     SetOptionPanelVisible(false);
@@ -147,14 +117,14 @@ void TMainForm::FormCreate() {
     agreementAccepted_ = true;
     state::SetCreateDesktopShortcut(true);
     state::SetOpenAfterInstall(true);
-    SetClientSize(kWidth, kHeight - kPanelHeight);
-    closeImage_->ShowBitmap("close0");
-    ChangeInstallImage("INSTALL0");
-    ChangeOptionButtonImage("OptionButton0");
-    optionAgreeImage_->ShowBitmap("check10");
-    optionOpenAppImage_->ShowBitmap("check10");
-    optionShortcutImage_->ShowBitmap("check10");
-    installPathOpenImage_->ShowBitmap("InstallPathOpen0");
+    SetClientSize(LaidOutWidth(), collapsedHeight_);
+    closeImage_->ShowState("0");
+    ChangeInstallImage(installImage_->StatePicture("0"));
+    ChangeOptionButtonImage(customPathImage_->StatePicture("0"));
+    optionAgreeImage_->ShowState("10");
+    optionOpenAppImage_->ShowState("10");
+    optionShortcutImage_->ShowState("10");
+    installPathOpenImage_->ShowState("0");
     SetPathEditText(state::InstallDir());
 }
 
@@ -174,33 +144,33 @@ void TMainForm::popDialog(state::DialogKind kind, const std::string& message) {
 
 // Close control: frozen while an extraction runs.
 void TMainForm::CloseImageMouseEnter() {
-    if (!state::Installing()) closeImage_->ShowBitmap("close1");
+    if (!state::Installing()) closeImage_->ShowState("1");
 }
 
 void TMainForm::CloseImageMouseLeave() {
-    if (!state::Installing()) closeImage_->ShowBitmap("close0");
+    if (!state::Installing()) closeImage_->ShowState("0");
 }
 
 void TMainForm::CloseImageMouseDown() {
-    if (!state::Installing()) closeImage_->ShowBitmap("close2");
+    if (!state::Installing()) closeImage_->ShowState("2");
 }
 
 void TMainForm::CloseImageClick() {
-    closeImage_->ShowBitmap("close0");
+    closeImage_->ShowState("0");
     popDialog(state::DialogKind::Exit, {});
 }
 
 // Install button: disabled while the agreement is not accepted.
 void TMainForm::InstallImageMouseEnter() {
-    if (agreementAccepted_) ChangeInstallImage("INSTALL1");
+    if (agreementAccepted_) ChangeInstallImage(installImage_->StatePicture("1"));
 }
 
 void TMainForm::InstallImageMouseLeave() {
-    if (agreementAccepted_) ChangeInstallImage("INSTALL0");
+    if (agreementAccepted_) ChangeInstallImage(installImage_->StatePicture("0"));
 }
 
 void TMainForm::InstallImageMouseDown() {
-    if (agreementAccepted_) ChangeInstallImage("INSTALL2");
+    if (agreementAccepted_) ChangeInstallImage(installImage_->StatePicture("2"));
 }
 
 void TMainForm::InstallImageClick() {
@@ -211,19 +181,19 @@ void TMainForm::InstallImageClick() {
         return;
     }
     telemetry::SendInstallStarted();
-    ChangeInstallImage("INSTALL3");
+    ChangeInstallImage(installImage_->StatePicture("3"));
     ShowProgressWindow();
 }
 
 void TMainForm::OptionAgreeImageClick() {
     agreementAccepted_ = !agreementAccepted_;
-    optionAgreeImage_->ShowBitmap(CheckPicture(agreementAccepted_, false));
-    ChangeInstallImage(agreementAccepted_ ? "INSTALL0" : "INSTALL3");
+    optionAgreeImage_->ShowState(CheckDigits(agreementAccepted_, false));
+    ChangeInstallImage(installImage_->StatePicture(agreementAccepted_ ? "0" : "3"));
 }
 
-void TMainForm::OptionAgreeImageMouseEnter() { optionAgreeImage_->ShowBitmap(CheckPicture(agreementAccepted_, true)); }
+void TMainForm::OptionAgreeImageMouseEnter() { optionAgreeImage_->ShowState(CheckDigits(agreementAccepted_, true)); }
 
-void TMainForm::OptionAgreeImageMouseLeave() { optionAgreeImage_->ShowBitmap(CheckPicture(agreementAccepted_, false)); }
+void TMainForm::OptionAgreeImageMouseLeave() { optionAgreeImage_->ShowState(CheckDigits(agreementAccepted_, false)); }
 
 void TMainForm::OptionAgreeLabelClick() {
     const std::wstring url = Widen(std::string("http://") + TOVARIN_WEBSITE_HOST + "/agreement");
@@ -237,14 +207,14 @@ void TMainForm::CustomPathLabelClick() { ToggleOptionPanel(); }
 void TMainForm::ToggleOptionPanel() {
     if (optionPanelShown_) {
         optionPanelShown_ = false;
-        ChangeOptionButtonImage("OptionButton0");
+        ChangeOptionButtonImage(customPathImage_->StatePicture("0"));
         onePixLine_->SetVisible(false);
         SetOptionPanelVisible(false);
-        SetClientSize(kWidth, kHeight - kPanelHeight);
+        SetClientSize(LaidOutWidth(), collapsedHeight_);
     } else {
         optionPanelShown_ = true;
-        ChangeOptionButtonImage("OptionButton1");
-        SetClientSize(kWidth, kHeight);
+        ChangeOptionButtonImage(customPathImage_->StatePicture("1"));
+        SetClientSize(LaidOutWidth(), LaidOutHeight());
         SetOptionPanelVisible(true);
         onePixLine_->SetVisible(true);
     }
@@ -258,29 +228,29 @@ void TMainForm::SetOptionPanelVisible(bool visible) {
 void TMainForm::OptionShortcutImageClick() {
     const bool ticked = !state::CreateDesktopShortcut();
     state::SetCreateDesktopShortcut(ticked);
-    optionShortcutImage_->ShowBitmap(CheckPicture(ticked, false));
+    optionShortcutImage_->ShowState(CheckDigits(ticked, false));
 }
 
 void TMainForm::OptionShortcutImageMouseEnter() {
-    optionShortcutImage_->ShowBitmap(CheckPicture(state::CreateDesktopShortcut(), true));
+    optionShortcutImage_->ShowState(CheckDigits(state::CreateDesktopShortcut(), true));
 }
 
 void TMainForm::OptionShortcutImageMouseLeave() {
-    optionShortcutImage_->ShowBitmap(CheckPicture(state::CreateDesktopShortcut(), false));
+    optionShortcutImage_->ShowState(CheckDigits(state::CreateDesktopShortcut(), false));
 }
 
 void TMainForm::OptionOpenAppImageClick() {
     const bool ticked = !state::OpenAfterInstall();
     state::SetOpenAfterInstall(ticked);
-    optionOpenAppImage_->ShowBitmap(CheckPicture(ticked, false));
+    optionOpenAppImage_->ShowState(CheckDigits(ticked, false));
 }
 
 void TMainForm::OptionOpenAppImageMouseEnter() {
-    optionOpenAppImage_->ShowBitmap(CheckPicture(state::OpenAfterInstall(), true));
+    optionOpenAppImage_->ShowState(CheckDigits(state::OpenAfterInstall(), true));
 }
 
 void TMainForm::OptionOpenAppImageMouseLeave() {
-    optionOpenAppImage_->ShowBitmap(CheckPicture(state::OpenAfterInstall(), false));
+    optionOpenAppImage_->ShowState(CheckDigits(state::OpenAfterInstall(), false));
 }
 
 void TMainForm::InstallPathOpenImageClick() {
@@ -293,9 +263,9 @@ void TMainForm::InstallPathOpenImageClick() {
     }
 }
 
-void TMainForm::InstallPathOpenImageMouseEnter() { installPathOpenImage_->ShowBitmap("InstallPathOpen1"); }
+void TMainForm::InstallPathOpenImageMouseEnter() { installPathOpenImage_->ShowState("1"); }
 
-void TMainForm::InstallPathOpenImageMouseLeave() { installPathOpenImage_->ShowBitmap("InstallPathOpen0"); }
+void TMainForm::InstallPathOpenImageMouseLeave() { installPathOpenImage_->ShowState("0"); }
 
 void TMainForm::CustomPathEditChange() {
     const int length = GetWindowTextLengthW(pathEdit_);
@@ -315,15 +285,15 @@ void TMainForm::CloseRequested() { app::Terminate(); }
 
 bool TMainForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     if (msg == WM_COMMAND && LOWORD(wp) == kPathEditId && HIWORD(wp) == EN_CHANGE) {
-        CustomPathEditChange();
+        if (pathEditChange_) pathEditChange_();
         result = 0;
         return true;
     }
     if (msg == WM_CTLCOLOREDIT && reinterpret_cast<HWND>(lp) == pathEdit_) {
         HDC dc = reinterpret_cast<HDC>(wp);
-        SetTextColor(dc, kPathColour);
-        SetBkColor(dc, RGB(0xFF, 0xFF, 0xFF));
-        result = reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+        SetTextColor(dc, pathColour_);
+        SetBkColor(dc, pathBackground_);
+        result = reinterpret_cast<LRESULT>(pathBrush_.get());
         return true;
     }
     return false;

@@ -3,6 +3,7 @@
 // control, the agreement box with its link, and the options panel with the
 // install directory and the two options. Owns the user's choices in the
 // install state and hands over to the progress window.
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -55,6 +56,7 @@ public:
     void CustomPathEditChange();
 
 protected:
+    std::function<void()> Handler(const std::string& name) override;
     void CloseRequested() override;
     bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
@@ -75,8 +77,13 @@ private:
     THighlightImage* optionOpenAppImage_ = nullptr;
     THighlightImage* installPathOpenImage_ = nullptr;
     std::vector<THighlightImage*> optionPanel_;
+    int collapsedHeight_ = 0;  // the client height without the options panel
     HWND pathEdit_ = nullptr;
+    std::function<void()> pathEditChange_;
     UniqueFont pathFont_;
+    UniqueBrush pathBrush_;
+    COLORREF pathColour_ = RGB(0, 0, 0);
+    COLORREF pathBackground_ = RGB(0xFF, 0xFF, 0xFF);
 
     bool agreementAccepted_ = true;
     bool optionPanelShown_ = false;

@@ -39,10 +39,10 @@ ProgressStep ComputeProgressStep(double fraction, int lastPercent) {
     return step;
 }
 
-FillRects FillRectsFor(int width) {
-    const int left = kTrackLeft + kFillOffset;
-    const int right = kTrackLeft + width;
-    return {{left, kTrackTop, right, kTrackTop + 1}, {left, kTrackTop + 1, right, kTrackTop + kTrackHeight}};
+FillRects FillRectsFor(const RECT& track, int width) {
+    const int left = track.left + kFillOffset;
+    const int right = track.left + width;
+    return {{left, track.top, right, track.top + 1}, {left, track.top + 1, right, track.bottom}};
 }
 
 }  // namespace tovarin::ui

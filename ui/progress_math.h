@@ -8,16 +8,11 @@
 
 namespace tovarin::ui {
 
-// Geometry of the bar, in the window's client area.
-inline constexpr int kTrackLeft = 104;
-inline constexpr int kTrackTop = 230;
+// The bar's width in the arithmetic (the track picture's, ProgressBarImage).
 inline constexpr int kTrackWidth = 544;
-inline constexpr int kTrackHeight = 10;
 // The fill starts right of the head picture and stops where the tail begins.
 inline constexpr int kFillOffset = 3;
 inline constexpr int kFillCap = 541;
-inline constexpr COLORREF kFillTopColour = RGB(0xA3, 0xD3, 0xE3);
-inline constexpr COLORREF kFillBodyColour = RGB(0xB7, 0xED, 0xFF);
 inline constexpr char kCompleteText[] = "Complete...";
 
 // Nearest integer, halves to the even neighbour (independent of the FPU mode).
@@ -26,7 +21,7 @@ long long RoundHalfEven(double value);
 struct ProgressStep {
     bool draw = false;     // false: the report changes nothing at all
     int percent = 0;       // becomes LastPercent
-    int width = 0;         // the fill's right edge is kTrackLeft + width (exclusive)
+    int width = 0;         // the fill's right edge is the track's left + width (exclusive)
     bool showTail = false;
     std::optional<std::string> caption;  // the new text; none leaves it alone
 };
@@ -35,11 +30,12 @@ struct ProgressStep {
 // of the last drawn report. A fraction above 1 counts as 1.
 ProgressStep ComputeProgressStep(double fraction, int lastPercent);
 
-// The two rectangles of a fill of `width` (right and bottom edges exclusive).
+// The two rectangles of a fill of `width` on `track` (right and bottom edges
+// exclusive): the top row and the body.
 struct FillRects {
     RECT top;
     RECT body;
 };
-FillRects FillRectsFor(int width);
+FillRects FillRectsFor(const RECT& track, int width);
 
 }  // namespace tovarin::ui

@@ -5,7 +5,9 @@
 #include <set>
 
 #include "app/application.h"
+#include "common/product_info.h"
 #include "common/text.h"
+#include "ui/font_choice.h"
 
 namespace tovarin::ui {
 namespace {
@@ -78,6 +80,78 @@ bool SkinForm::CreateWindowOf(const FormStyle& style, HWND owner) {
                     style.clientWidth + 2 * kFrame, style.clientHeight + 2 * kFrame, owner, nullptr,
                     GetModuleHandleW(nullptr), this);
     return hwnd_ != nullptr;
+}
+
+bool SkinForm::CreateFromLayout(const char* layoutName, HWND owner) {
+    layout_ = LoadLayout(layoutName);
+    if (!layout_) return false;
+    const LayoutControl& window = layout_->Window();
+    FormStyle style;
+    style.className = window.name;
+    const bool application = window.Has("application");
+    style.title = application ? std::string(kApplicationTitle) : window.Text("title");
+    style.taskbarButton = application;
+    const RECT client = layout_->Bounds(window);
+    style.clientWidth = Width(client);
+    style.clientHeight = Height(client);
+    style.frameColour = window.Colour("frame", style.frameColour);
+    style.backgroundColour = window.Colour("background", style.backgroundColour);
+    if (!CreateWindowOf(style, owner)) return false;
+
+    for (const LayoutControl* c : layout_->Controls()) {
+        if (c->kind != "image" && c->kind != "drag" && c->kind != "line") continue;
+        const RECT r = layout_->Bounds(*c);
+        THighlightImage& image = AddImage(c->name, r.left, r.top, Width(r), Height(r));
+        if (c->Has("picture")) {
+            const std::string picture = c->Text("picture");
+            image.SetPicture(LoadLayoutPicture(picture), picture);
+        }
+        image.SetStateBase(c->Text("states"));
+        if (c->Text("cursor") == "hand") image.SetCursor(IDC_HAND);
+        if (c->Has("fill")) image.SetFill(c->Colour("fill", 0));
+        const LayoutControl* parent = layout_->Find(c->Text("parent"));
+        if (c->Has("hidden") || (parent && parent->Has("hidden"))) image.SetVisible(false);
+        for (const std::string& handler : c->List("on")) {
+            if (!BindHandler(image, *c, handler)) return false;
+        }
+    }
+    return true;
+}
+
+// A handler is named after its control and the event: CloseImage + Click.
+bool SkinForm::BindHandler(THighlightImage& image, const LayoutControl& control, const std::string& handler) {
+    if (handler.compare(0, control.name.size(), control.name) != 0) return false;
+    const std::string event = handler.substr(control.name.size());
+    std::function<void()> run = Handler(handler);
+    if (!run) return false;
+    if (event == "Click") {
+        image.OnClick = [run](THighlightImage&) { run(); };
+    } else if (event == "MouseDown") {
+        image.OnMouseDown = [run](THighlightImage&, MouseButton) { run(); };
+    } else if (event == "MouseEnter") {
+        image.OnMouseEnter = [run](THighlightImage&) { run(); };
+    } else if (event == "MouseLeave") {
+        image.OnMouseLeave = [run](THighlightImage&) { run(); };
+    } else {
+        return false;
+    }
+    return true;
+}
+
+std::function<void()> SkinForm::Handler(const std::string& name) {
+    // DragArea0MouseDown .. DragArea3MouseDown: the one drag mechanism.
+    const std::string prefix = "DragArea", suffix = "MouseDown";
+    if (name.size() > prefix.size() + suffix.size() && name.compare(0, prefix.size(), prefix) == 0 &&
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+        return [this] { DragAreaMouseDown(); };
+    }
+    return {};
+}
+
+UniqueFont SkinForm::LayoutFont(const LayoutControl& control) const {
+    std::vector<std::wstring> faces;
+    for (const std::string& face : control.List("font")) faces.push_back(Widen(face));
+    return CreateCellFont(faces, layout_->FontCell(control));
 }
 
 void SkinForm::Show() {

@@ -5,12 +5,15 @@
 // events. A 1-pixel frame in the window colour surrounds the client area.
 #include <windows.h>
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "common/product_info.h"
+#include "common/handles.h"
 #include "ui/highlight_image.h"
+#include "ui/layout.h"
 
 namespace tovarin::ui {
 
@@ -23,18 +26,6 @@ struct FormStyle {
     COLORREF backgroundColour = RGB(0xFF, 0xFF, 0xFF);
     bool taskbarButton = false;
 };
-
-// The installer's own top-level windows: the application title, the standard
-// frame and a taskbar button.
-inline FormStyle ApplicationWindowStyle(std::string className, int clientWidth, int clientHeight) {
-    FormStyle style;
-    style.className = std::move(className);
-    style.title = kApplicationTitle;
-    style.clientWidth = clientWidth;
-    style.clientHeight = clientHeight;
-    style.taskbarButton = true;
-    return style;
-}
 
 // While alive, the thread's visible windows other than `except` take no input
 // (a modal dialog, the folder browser). They are enabled again on the way out.
@@ -77,11 +68,26 @@ public:
 
     // The system's move loop, as if the caption had been dragged.
     static void StartWindowMove(HWND hwnd);
+    // What every drag area of every window does on a mouse-down.
+    void DragAreaMouseDown() { StartWindowMove(hwnd_); }
 
 protected:
     SkinForm() = default;
     // Creates the (hidden) window; false when the system refuses.
     bool CreateWindowOf(const FormStyle& style, HWND owner);
+    // Creates the (hidden) window from the layout resource `layoutName` with
+    // its picture controls (kinds image, drag and line), their pictures,
+    // cursors, visibility and handlers. False when the layout is missing or
+    // names a handler the form does not have.
+    bool CreateFromLayout(const char* layoutName, HWND owner);
+    const Layout& FormLayout() const { return *layout_; }
+    // The client size as laid out.
+    int LaidOutWidth() const { return Width(layout_->Bounds(layout_->Window())); }
+    int LaidOutHeight() const { return Height(layout_->Bounds(layout_->Window())); }
+    // The handler a layout names; the base knows the drag areas'.
+    virtual std::function<void()> Handler(const std::string& name);
+    // The font a layout control names, at its character cell height.
+    UniqueFont LayoutFont(const LayoutControl& control) const;
 
     virtual void PaintBackground(HDC dc, const RECT& client);
     // Drawn over the controls (text and fills that sit on pictures).
@@ -104,7 +110,10 @@ private:
     void ButtonDown(MouseButton button, POINT client);
     void ButtonUp(MouseButton button, POINT client);
 
+    bool BindHandler(THighlightImage& image, const LayoutControl& control, const std::string& handler);
+
     HWND hwnd_ = nullptr;
+    std::optional<Layout> layout_;
     COLORREF frameColour_ = 0;
     COLORREF backgroundColour_ = 0;
     std::vector<std::unique_ptr<THighlightImage>> controls_;

@@ -10,12 +10,14 @@ import time
 from dataclasses import dataclass, field
 from pathlib import Path
 
+from layout import PROGRESS
+
 REPO = Path(__file__).resolve().parents[2]
 SCREEN = (1024, 768)
 TITLE = "Tovarin安装程序"
-# The progress window's outer top-left on screen: laid out 752 x 542 outside
-# and centred, then cut to 502 high, so it sits 20 px above the centre.
-PROGRESS_ORIGIN = ((SCREEN[0] - 752) // 2, (SCREEN[1] - 542) // 2)
+# The progress window's outer top-left on screen: centred as laid out, with
+# its 1-pixel frame, then cut, so it sits above the centre.
+PROGRESS_ORIGIN = ((SCREEN[0] - PROGRESS["TDownloadForm"].w - 2) // 2, (SCREEN[1] - PROGRESS["TDownloadForm"].h - 2) // 2)
 
 
 def wine_env(extra=None):

@@ -16,7 +16,8 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).parent))
 import harness  # noqa: E402
-from test_main_window import CHECK_STATES, INSTALL, OPTIONS, MainWindow, event_type  # noqa: E402
+from test_main_window import AGREE, CHECK_STATES, CONTINUE, INSTALL, OPTIONS, MainWindow, event_type  # noqa: E402
+from test_options_panel import OPEN_APP, SHORTCUT  # noqa: E402
 
 EXE = Path(os.environ["TOVARIN_EXE"])
 PORT = int(os.environ["TOVARIN_TELEMETRY_PORT"])
@@ -24,8 +25,6 @@ BUILD = Path(os.environ["TOVARIN_BUILD_DIR"])
 STAGE = BUILD / "product" / "stage"
 SHOTS = BUILD / "screenshots" / "install"
 
-SHORTCUT = (20, 510)
-OPEN_APP = (184, 510)
 DEFAULT_DIR = r"C:\Program Files\Tovarin"
 DESCRIPTION = "Tovarin 桌面客户端"
 FILL_TOP = "#A3D3E3"
@@ -227,7 +226,7 @@ class InstallTest(unittest.TestCase):
             px = lambda x, y: s.pixel(progress.x + 1 + x, progress.y + 1 + y, shot)  # noqa: E731
             self.assertEqual(px(107, 230), FILL_TOP)
             self.assertEqual({px(x, y) for x in (107, 150, 190) for y in (231, 235, 239)}, {FILL_BODY})
-            self.assertEqual(harness.shown_picture(shot, dialog.x + 1 + 41, dialog.y + 1 + 106,
+            self.assertEqual(harness.shown_picture(shot, dialog.x + 1 + CONTINUE[0], dialog.y + 1 + CONTINUE[1],
                                                    ["continue.bmp", "retry.bmp"]), "retry.bmp")
             requests = receiver.wait_for(3)
             self.assertEqual([event_type(r) for r in requests], ["安装器-打开", "安装器-开始安装", "安装器-安装出错"])
@@ -238,7 +237,7 @@ class InstallTest(unittest.TestCase):
             self.assertFalse(places.programs.exists())
 
             # Retry: a fresh main window with the default directory and every box ticked.
-            s.click(dialog.x + 1 + 41 + 70, dialog.y + 1 + 106 + 17)
+            s.click(dialog.x + 1 + CONTINUE[0] + 70, dialog.y + 1 + CONTINUE[1] + 17)
             s.wait_window("CloseDialogForm", 10, gone=True)
             main = MainWindow(s, s.wait_window(harness.TITLE, cls="TMainForm"))
             self.assertEqual([w.cls for w in s.windows() if w.pid == main.w.pid], ["TMainForm"])
@@ -250,7 +249,7 @@ class InstallTest(unittest.TestCase):
             # (The directory is the default again: the next start event carries it.)
             s.move(5, 5)
             time.sleep(0.3)
-            for spot in (SHORTCUT, OPEN_APP, (20, 466)):
+            for spot in (SHORTCUT, OPEN_APP, AGREE):
                 self.assertEqual(main.shows(spot, CHECK_STATES), "check10.bmp", spot)
 
             # Obstacle gone, both options cleared: the second Install succeeds.

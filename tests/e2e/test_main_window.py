@@ -11,15 +11,19 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).parent))
 import harness  # noqa: E402
+from layout import DIALOG, MAIN  # noqa: E402
 
 EXE = Path(os.environ["TOVARIN_EXE"])
 PORT = int(os.environ["TOVARIN_TELEMETRY_PORT"])
 SHOTS = Path(os.environ["TOVARIN_BUILD_DIR"]) / "screenshots" / "main_window"
 
-CLOSE = (694, 26)
-INSTALL = (245, 230)
-AGREE = (20, 466)
-OPTIONS = (716, 466)
+CLOSE = MAIN["CloseImage"].origin
+INSTALL = MAIN["InstallImage"].origin
+AGREE = MAIN["OptionAgreeImage"].origin
+OPTIONS = MAIN["CustomPathImage"].origin
+ICON = DIALOG["IconImage"].origin
+CONTINUE = DIALOG["ContinueButtonImage"].origin
+EXIT = DIALOG["ExitButtonImage"].origin
 CLOSE_STATES = ["close0.bmp", "close1.bmp", "close2.bmp"]
 INSTALL_STATES = [f"install{i}.jpg" for i in range(4)]
 CHECK_STATES = ["check00.bmp", "check01.bmp", "check10.bmp", "check11.bmp"]
@@ -156,21 +160,21 @@ class MainWindowTest(unittest.TestCase):
                 time.sleep(0.3)
                 shot = s.screenshot("exit-dialog")
                 inside = (dialog.x + 1, dialog.y + 1)
-                self.assertEqual(harness.shown_picture(shot, inside[0] + 39, inside[1] + 32,
+                self.assertEqual(harness.shown_picture(shot, inside[0] + ICON[0], inside[1] + ICON[1],
                                                        ["exclamatory.bmp", "error.bmp"]), "exclamatory.bmp")
-                self.assertEqual(harness.shown_picture(shot, inside[0] + 41, inside[1] + 106,
+                self.assertEqual(harness.shown_picture(shot, inside[0] + CONTINUE[0], inside[1] + CONTINUE[1],
                                                        ["continue.bmp", "retry.bmp"]), "continue.bmp")
-                self.assertEqual(harness.shown_picture(shot, inside[0] + 202, inside[1] + 106, ["exit.bmp"]),
+                self.assertEqual(harness.shown_picture(shot, inside[0] + EXIT[0], inside[1] + EXIT[1], ["exit.bmp"]),
                                  "exit.bmp")
                 requests = receiver.wait_for(2 + n)
                 self.assertEqual(len(requests), 2 + n)
                 self.assertEqual(event_type(requests[-1]), "安装器-点击退出按钮")
                 self.assertEqual(json.loads(requests[-1].body)["当前步骤"], "首页")
                 if n < 2:
-                    s.click(inside[0] + 41 + 70, inside[1] + 106 + 17)
+                    s.click(inside[0] + CONTINUE[0] + 70, inside[1] + CONTINUE[1] + 17)
                     s.wait_window("CloseDialogForm", 10, gone=True)
                     self.assertTrue(main.refresh().visible)
-            s.click(inside[0] + 202 + 54, inside[1] + 106 + 17)
+            s.click(inside[0] + EXIT[0] + 54, inside[1] + EXIT[1] + 17)
             self.assertEqual(proc.wait(30), 0)
             self.assertEqual(len(receiver.snapshot()), 4)
 

@@ -12,17 +12,18 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).parent))
 import harness  # noqa: E402
-from test_main_window import CHECK_STATES, INSTALL, OPTIONS, MainWindow, event_type  # noqa: E402
+from layout import MAIN  # noqa: E402
+from test_main_window import CHECK_STATES, CONTINUE, ICON, INSTALL, OPTIONS, MainWindow, event_type  # noqa: E402
 
 EXE = Path(os.environ["TOVARIN_EXE"])
 PORT = int(os.environ["TOVARIN_TELEMETRY_PORT"])
 SHOTS = Path(os.environ["TOVARIN_BUILD_DIR"]) / "screenshots" / "options_panel"
 
-SHORTCUT = (20, 510)
-SHORTCUT_TEXT = (44, 510)
-OPEN_APP = (184, 510)
-BROWSE = (690, 505)
-PATH_EDIT = (445, 511)
+SHORTCUT = MAIN["OptionShortcutImage"].origin
+SHORTCUT_TEXT = MAIN["OptionShortcutLabel"].origin
+OPEN_APP = MAIN["OptionOpenAppImage"].origin
+BROWSE = MAIN["InstallPathOpenImage"].origin
+PATH_EDIT = MAIN["CustomPathEdit"].origin
 BAD_PATH = "安装失败，请检查安装路径是否正确"
 TYPED = r"C:\tovarin-e2e\sub\other"
 
@@ -85,9 +86,9 @@ class OptionsPanelTest(unittest.TestCase):
             time.sleep(0.3)
             shot = s.screenshot("error-dialog")
             inside = (dialog.x + 1, dialog.y + 1)
-            self.assertEqual(harness.shown_picture(shot, inside[0] + 39, inside[1] + 32,
+            self.assertEqual(harness.shown_picture(shot, inside[0] + ICON[0], inside[1] + ICON[1],
                                                    ["exclamatory.bmp", "error.bmp"]), "error.bmp")
-            self.assertEqual(harness.shown_picture(shot, inside[0] + 41, inside[1] + 106,
+            self.assertEqual(harness.shown_picture(shot, inside[0] + CONTINUE[0], inside[1] + CONTINUE[1],
                                                    ["continue.bmp", "retry.bmp"]), "retry.bmp")
             requests = receiver.wait_for(2)
             self.assertEqual(event_type(requests[1]), "安装器-出错")
@@ -95,7 +96,7 @@ class OptionsPanelTest(unittest.TestCase):
             self.assertEqual((body["当前步骤"], body["安装目录"], body["出错提示"]), ("首页", "", BAD_PATH))
 
             # Retry: back to the same window, as it was.
-            s.click(inside[0] + 41 + 70, inside[1] + 106 + 17)
+            s.click(inside[0] + CONTINUE[0] + 70, inside[1] + CONTINUE[1] + 17)
             s.wait_window("CloseDialogForm", 10, gone=True)
             self.assertEqual((main.refresh().cw, main.w.ch, main.w.x, main.w.y), (750, 540) + start)
             self.assertShows(main, SHORTCUT, CHECK_STATES, "check00.bmp")

@@ -93,7 +93,7 @@ TEST_F(DownloadFormTest, CreationSetsTheTemporaryPathsAndStartsOneWorker) {
     EXPECT_NE(host_, nullptr);
     EXPECT_FALSE(form_->IsShown());
     EXPECT_EQ(form_->ClientSize().cy, 540);
-    EXPECT_EQ(form_->ProgressText(), kPrepareText);
+    EXPECT_EQ(form_->ProgressText(), "Prepare...");
     EXPECT_EQ(form_->LastPercent(), 0);
     EXPECT_EQ(form_->FillOffset(), 3);
     EXPECT_FALSE(form_->FindImage("ProgressBarHeadImage")->Visible());
@@ -163,7 +163,7 @@ TEST_F(DownloadFormTest, TooSmallReportsLeavePrepare) {
     form_->updateProgress(0.01);
     form_->updateProgress(0);
     form_->updateProgress(-1);
-    EXPECT_EQ(form_->ProgressText(), kPrepareText);
+    EXPECT_EQ(form_->ProgressText(), "Prepare...");
     EXPECT_EQ(form_->FillWidth(), 0);
     EXPECT_FALSE(form_->FindImage("ProgressBarHeadImage")->Visible());
 }
@@ -224,7 +224,7 @@ TEST(ProgressWindowTest, FailedExtractionRetriesIntoAFreshMainWindowAndASecondIn
     TDownloadForm* next = ReplaceProgressForm([&](core::InstallHost& h) { second = &h; });
     ASSERT_NE(next, nullptr);
     EXPECT_NE(second, host);
-    EXPECT_EQ(next->ProgressText(), kPrepareText);
+    EXPECT_EQ(next->ProgressText(), "Prepare...");
     EXPECT_FALSE(fresh->IsShown());
     // The old worker's host no longer reaches any window.
     bool ran = false;

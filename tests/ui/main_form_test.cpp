@@ -223,7 +223,7 @@ TEST_F(MainFormTest, EmptyMessageKeepsTheLayoutTextAndExitEndsTheApplication) {
     auto dialog = TCloseDialogForm::Create();
     ASSERT_TRUE(dialog);
     dialog->Configure(state::DialogKind::Error, "");
-    EXPECT_EQ(dialog->MessageText(), kDefaultDialogMessage);
+    EXPECT_EQ(dialog->MessageText(), "退出Tovarin安装程序");
     dialog->Configure(state::DialogKind::Exit, "");
     EXPECT_EQ(dialog->IconImage().PictureName(), "exclamatory");
     EXPECT_EQ(dialog->ContinueButtonImage().PictureName(), "continue");

@@ -5,10 +5,17 @@
 #include <cmath>
 #include <limits>
 
+#include "ui/layout.h"
 #include "ui/progress_math.h"
 
 namespace tovarin::ui {
 namespace {
+
+// The track as the progress window lays it out.
+const RECT kTrack = [] {
+    const std::optional<Layout> layout = LoadLayout("PROGRESSWINDOWLAYOUT");
+    return layout ? layout->Bounds("ProgressBarImage") : RECT{};
+}();
 
 TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour) {
     EXPECT_EQ(RoundHalfEven(0.5), 0);
@@ -39,7 +46,7 @@ TEST(ProgressStep, TwoPercentDrawsElevenPixelsFromTheHead) {
     EXPECT_EQ(step.percent, 2);
     EXPECT_EQ(step.width, 11);
     EXPECT_FALSE(step.showTail);
-    const FillRects rects = FillRectsFor(step.width);
+    const FillRects rects = FillRectsFor(kTrack, step.width);
     // x 107 to 114 inclusive; the top row at y 230, the body 231 to 239.
     EXPECT_EQ((std::vector<LONG>{rects.top.left, rects.top.top, rects.top.right, rects.top.bottom}),
               (std::vector<LONG>{107, 230, 115, 231}));
@@ -70,7 +77,7 @@ TEST(ProgressStep, NinetyNineUntilTheBarIsFull) {
     EXPECT_FALSE(tail.caption);  // unchanged from the last report
     EXPECT_TRUE(tail.showTail);
     EXPECT_EQ(tail.width, 541);
-    EXPECT_EQ(FillRectsFor(tail.width).body.right, 645);
+    EXPECT_EQ(FillRectsFor(kTrack, tail.width).body.right, 645);
 
     // 543.5 / 544 rounds to 544 (even): complete.
     EXPECT_EQ(ComputeProgressStep(543.5 / 544, 99).caption, kCompleteText);
@@ -83,7 +90,7 @@ TEST(ProgressStep, OneIsCompleteWithTheWholeBar) {
     EXPECT_EQ(step.percent, 100);
     EXPECT_EQ(step.caption, kCompleteText);
     EXPECT_TRUE(step.showTail);
-    const FillRects rects = FillRectsFor(step.width);
+    const FillRects rects = FillRectsFor(kTrack, step.width);
     EXPECT_EQ(rects.body.left, 107);
     EXPECT_EQ(rects.body.right, 645);  // x 107 to 644, meeting the tail at 644
     // "Complete..." is set again on every full report.
