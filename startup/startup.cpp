@@ -1,13 +1,13 @@
-#include "app/startup.h"
+#include "startup/startup.h"
 
 #include <objbase.h>
 
 #include "app/application.h"
-#include "app/main_window_factory.h"
-#include "app/single_instance.h"
+#include "startup/single_instance.h"
 #include "common/product_info.h"
 #include "common/text.h"
 #include "telemetry/installer_events.h"
+#include "ui/app_windows.h"
 
 namespace tovarin {
 namespace {
@@ -28,17 +28,17 @@ private:
     bool ok_;
 };
 
-int RunFirstInstance(HINSTANCE instance) {
+int RunFirstInstance() {
     telemetry::SendAppOpened();
     ComApartment com;
     app::Initialize(kApplicationTitle);
-    if (!app::CreateInstallerMainWindow(instance)) return 1;
+    if (!ui::RecreateMainForm()) return 1;
     return app::RunMessageLoop();
 }
 
 }  // namespace
 
-int RunInstaller(HINSTANCE instance) {
+int RunInstaller() {
     app::InstanceMutex mutex(Widen(kApplicationTitle));
     if (mutex.AlreadyRunning()) {
         MessageBoxW(nullptr, Widen(kAlreadyRunning).c_str(), app::DefaultTitle().c_str(), MB_OK | MB_ICONERROR);
@@ -47,7 +47,7 @@ int RunInstaller(HINSTANCE instance) {
     // The mutex is released when this returns or unwinds, so whatever goes
     // wrong in the run, the next start is not refused.
     try {
-        return RunFirstInstance(instance);
+        return RunFirstInstance();
     } catch (...) {
         return 1;
     }

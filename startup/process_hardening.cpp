@@ -1,4 +1,4 @@
-#include "app/process_hardening.h"
+#include "startup/process_hardening.h"
 
 #include <windows.h>
 

@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "app/application.h"
-#include "app/process_hardening.h"
-#include "app/single_instance.h"
+#include "startup/process_hardening.h"
+#include "startup/single_instance.h"
 
 namespace tovarin::app {
 namespace {

@@ -1,0 +1,9 @@
+#include <windows.h>
+
+#include "startup/process_hardening.h"
+#include "startup/startup.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    tovarin::app::RestrictDllSearchPath();  // first: before anything loads a DLL
+    return tovarin::RunInstaller();
+}
