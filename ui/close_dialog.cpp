@@ -6,7 +6,6 @@
 #include "ui/dialog_placement.h"
 #include "ui/font_choice.h"
 #include "ui/main_form.h"
-#include "ui/progress_window.h"
 
 namespace tovarin::ui {
 namespace {

@@ -1,8 +1,5 @@
 #include "ui/download_form.h"
 
-#include <atomic>
-#include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "app/application.h"
@@ -11,29 +8,14 @@
 #include "core/payload_files.h"
 #include "ui/app_windows.h"
 #include "ui/close_dialog.h"
-#include "ui/font_choice.h"
+#include "ui/hand_off.h"
 #include "ui/main_form.h"
 #include "ui/progress_math.h"
-#include "ui/progress_window.h"
 
 namespace tovarin::ui {
 namespace {
 
 constexpr char kLayout[] = "PROGRESSWINDOWLAYOUT";
-
-// The worker's hand-overs, posted to the window: one queue, so they keep
-// their order.
-constexpr UINT kSyncMessage = WM_APP + 1;      // wParam: host serial, lParam: new'd PendingCall holder
-constexpr UINT kProgressMessage = WM_APP + 2;  // wParam, lParam: low and high half of the fraction's bits
-constexpr UINT kDeferredFinish = WM_APP + 3;   // wParam: succeeded
-
-// A synchronised call: shared by the worker, which waits for it, and the
-// window, which runs it; whichever lets go last frees it.
-struct PendingCall {
-    std::function<void()> call;
-    UniqueHandle done;
-};
-using PendingHolder = std::shared_ptr<PendingCall>;
 
 // What the completion step needs of the progress window.
 class FormCompletion final : public core::CompletionWindow {
@@ -50,56 +32,46 @@ private:
 
 }  // namespace
 
-// The worker's view of one progress window. A worker is never waited for, so
-// its host must outlive it: hosts are kept until the process ends, and a host
-// whose window has gone lets its worker run to its end without touching
-// anything of the user interface.
+// The worker's view of one progress window: its calls and reports go through
+// the window's hand-off, in one queue, so they keep their order. A worker is
+// never waited for, so its host must outlive it: hosts are kept until the
+// process ends, and a host whose window has gone lets its worker run to its
+// end without touching anything of the user interface.
 class DownloadHost final : public core::InstallHost {
 public:
-    static DownloadHost& New() {
+    // User-interface thread, before the worker starts. Null when no hand-off
+    // can be made.
+    static DownloadHost* New(TDownloadForm& form) {
+        std::shared_ptr<HandOff> handOff = HandOff::Create();
+        if (!handOff) return nullptr;
         // Never destroyed: a worker may still hold its host while the process ends.
         static auto& hosts = *new std::vector<std::unique_ptr<DownloadHost>>();
-        static WPARAM serials = 0;
-        hosts.push_back(std::unique_ptr<DownloadHost>(new DownloadHost(++serials)));
-        return *hosts.back();
+        hosts.push_back(std::unique_ptr<DownloadHost>(new DownloadHost(form, std::move(handOff))));
+        return hosts.back().get();
     }
 
-    // User-interface thread, before the worker starts.
-    void Attach(TDownloadForm& form) {
-        form_ = &form;
-        window_ = form.Handle();
-        uiThread_ = GetCurrentThreadId();
-    }
     // User-interface thread: the window is going away.
     void Detach() {
         form_ = nullptr;
-        SetEvent(gone_.get());
+        handOff_->Close();
     }
 
     void Synchronize(const std::function<void()>& call) override {
-        if (GetCurrentThreadId() == uiThread_) {
+        if (handOff_->OnUiThread()) {
             call();
             return;
         }
-        if (WaitForSingleObject(gone_.get(), 0) == WAIT_OBJECT_0) return;
-        auto pending = std::make_shared<PendingCall>();
-        pending->call = call;
-        pending->done.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        if (!pending->done) return;
-        auto holder = std::make_unique<PendingHolder>(pending);
-        if (!PostMessageW(window_, kSyncMessage, serial_, reinterpret_cast<LPARAM>(holder.get()))) return;
-        holder.release();  // the window's handler frees it
-        const HANDLE waits[] = {pending->done.get(), gone_.get()};
-        WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+        handOff_->Call([this, &call] {
+            const Synchronizing inside(synchronizing_);
+            call();
+        });
     }
 
     void QueueProgress(double fraction) override {
-        std::uint64_t bits = 0;
-        static_assert(sizeof bits == sizeof fraction);
-        std::memcpy(&bits, &fraction, sizeof bits);
         // A report for a window that has gone has nobody to draw it.
-        PostMessageW(window_, kProgressMessage, static_cast<WPARAM>(static_cast<std::uint32_t>(bits)),
-                     static_cast<LPARAM>(static_cast<std::uint32_t>(bits >> 32)));
+        handOff_->Post([this, fraction] {
+            if (form_) form_->updateProgress(fraction);
+        });
     }
 
     // User-interface thread: inside a synchronised call, or (no worker thread
@@ -110,43 +82,39 @@ public:
             form_->Finish(succeeded);
         } else {
             // Not yet shown: the result is shown once the window is.
-            PostMessageW(window_, kDeferredFinish, succeeded ? 1 : 0, 0);
+            handOff_->Post([this, succeeded] {
+                if (form_) form_->Finish(succeeded);
+            });
         }
-    }
-
-    // The window's handler of kSyncMessage.
-    void RunPending(WPARAM serial, LPARAM lp) {
-        const std::unique_ptr<PendingHolder> holder(reinterpret_cast<PendingHolder*>(lp));
-        if (!holder || serial != serial_) return;
-        const PendingHolder pending = *holder;
-        ++synchronizing_;
-        try {
-            pending->call();
-        } catch (...) {
-            // Nothing may leave a window procedure; the worker goes on.
-        }
-        --synchronizing_;
-        SetEvent(pending->done.get());
     }
 
 private:
-    explicit DownloadHost(WPARAM serial) : serial_(serial), gone_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    DownloadHost(TDownloadForm& form, std::shared_ptr<HandOff> handOff) : form_(&form), handOff_(std::move(handOff)) {}
 
-    const WPARAM serial_;
-    UniqueHandle gone_;
-    // Written before the worker starts, constant afterwards.
-    HWND window_ = nullptr;
-    DWORD uiThread_ = 0;
+    // Counts the synchronised calls running, also when one throws.
+    class Synchronizing {
+    public:
+        explicit Synchronizing(int& count) : count_(count) { ++count_; }
+        ~Synchronizing() { --count_; }
+        Synchronizing(const Synchronizing&) = delete;
+        Synchronizing& operator=(const Synchronizing&) = delete;
+
+    private:
+        int& count_;
+    };
+
     // User-interface thread only.
-    TDownloadForm* form_ = nullptr;
+    TDownloadForm* form_;
     int synchronizing_ = 0;
+    // Made before the worker starts, constant afterwards.
+    const std::shared_ptr<HandOff> handOff_;
 };
 
 std::unique_ptr<TDownloadForm> TDownloadForm::Create(const WorkerStart& startWorker) {
     std::unique_ptr<TDownloadForm> form(new TDownloadForm());
     if (!form->Build()) return nullptr;
     form->CenterOnScreen();
-    form->FormCreate(startWorker);
+    if (!form->FormCreate(startWorker)) return nullptr;
     return form;
 }
 
@@ -174,19 +142,19 @@ bool TDownloadForm::Build() {
     return true;
 }
 
-void TDownloadForm::FormCreate(const WorkerStart& startWorker) {
+bool TDownloadForm::FormCreate(const WorkerStart& startWorker) {
     fillOffset_ = kFillOffset;
     lastPercent_ = 0;
     const core::PayloadPaths paths = core::PayloadTempPaths();
     state::SetTempPaths(paths.package, paths.library);
-    DownloadHost& host = DownloadHost::New();
-    host.Attach(*this);
-    host_ = &host;
+    host_ = DownloadHost::New(*this);
+    if (!host_) return false;
     if (startWorker) {
-        startWorker(host);
+        startWorker(*host_);
     } else {
-        core::StartInstallThread(host);
+        core::StartInstallThread(*host_);
     }
+    return true;
 }
 
 void TDownloadForm::CMShowingChanged() {
@@ -259,67 +227,11 @@ void TDownloadForm::PaintOverControls(HDC dc) {
 }
 
 bool TDownloadForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
-    switch (msg) {
-    case WM_WINDOWPOSCHANGED:
-        if (reinterpret_cast<const WINDOWPOS*>(lp)->flags & SWP_SHOWWINDOW) {
-            // Standard handling first (size and move notifications), then ours.
-            result = DefWindowProcW(Handle(), msg, wp, lp);
-            CMShowingChanged();
-            return true;
-        }
-        return false;
-    case kProgressMessage: {
-        const std::uint64_t bits =
-            (static_cast<std::uint64_t>(static_cast<std::uint32_t>(lp)) << 32) | static_cast<std::uint32_t>(wp);
-        double fraction = 0;
-        std::memcpy(&fraction, &bits, sizeof fraction);
-        updateProgress(fraction);
-        result = 0;
-        return true;
-    }
-    case kSyncMessage:
-        if (host_) {
-            host_->RunPending(wp, lp);
-        } else {
-            delete reinterpret_cast<PendingHolder*>(lp);
-        }
-        result = 0;
-        return true;
-    case kDeferredFinish:
-        Finish(wp != 0);
-        result = 0;
-        return true;
-    default:
-        return false;
-    }
-}
-
-// The application's progress window.
-namespace {
-
-std::unique_ptr<TDownloadForm>& ProgressSlot() {
-    static std::unique_ptr<TDownloadForm> form;
-    return form;
-}
-
-}  // namespace
-
-TDownloadForm* ProgressForm() { return ProgressSlot().get(); }
-
-TDownloadForm* ReplaceProgressForm(const TDownloadForm::WorkerStart& startWorker) {
-    // The hidden window of an earlier, failed attempt goes first.
-    ProgressSlot().reset();
-    ProgressSlot() = TDownloadForm::Create(startWorker);
-    if (ProgressSlot()) ProgressSlot()->Show();
-    return ProgressSlot().get();
-}
-
-void ShowProgressWindow() { ReplaceProgressForm(); }
-
-HWND ProgressWindowHandle() { return ProgressSlot() ? ProgressSlot()->Handle() : nullptr; }
-
-void CloseProgressWindow() {
-    if (ProgressSlot()) ProgressSlot()->Hide();
+    if (msg != WM_WINDOWPOSCHANGED || !(reinterpret_cast<const WINDOWPOS*>(lp)->flags & SWP_SHOWWINDOW)) return false;
+    // Standard handling first (size and move notifications), then ours.
+    result = DefWindowProcW(Handle(), msg, wp, lp);
+    CMShowingChanged();
+    return true;
 }
 
 }  // namespace tovarin::ui

@@ -22,7 +22,8 @@ public:
 
     // A fresh, hidden window centred at its designed height, with the temporary
     // paths set and the worker started through startWorker (the real worker by
-    // default). Null, with no worker started, when the system refuses the window.
+    // default). Null, with no worker started, when the system refuses the window
+    // or its hand-off.
     static std::unique_ptr<TDownloadForm> Create(const WorkerStart& startWorker = {});
     ~TDownloadForm() override;
 
@@ -46,7 +47,7 @@ protected:
 private:
     TDownloadForm() = default;
     bool Build();
-    void FormCreate(const WorkerStart& startWorker);
+    bool FormCreate(const WorkerStart& startWorker);
     void CMShowingChanged();
     void SetProgressText(const std::string& text);
     RECT TextRect() const;
@@ -71,13 +72,5 @@ private:
     int fillWidth_ = 0;
     DownloadHost* host_ = nullptr;  // not owned: hosts outlive their windows
 };
-
-// The application's progress window; null before the first Install.
-TDownloadForm* ProgressForm();
-
-// Destroys the progress window of an earlier attempt, if any, then creates a
-// new one with its worker (see Create) and shows it. Null when the system
-// refuses the window; the main window then stays.
-TDownloadForm* ReplaceProgressForm(const TDownloadForm::WorkerStart& startWorker = {});
 
 }  // namespace tovarin::ui

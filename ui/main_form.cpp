@@ -7,10 +7,9 @@
 #include "common/text.h"
 #include "core/install_dir.h"
 #include "telemetry/installer_events.h"
+#include "ui/app_windows.h"
 #include "ui/close_dialog.h"
 #include "ui/folder_browser.h"
-#include "ui/font_choice.h"
-#include "ui/progress_window.h"
 
 namespace tovarin::ui {
 namespace {
@@ -182,7 +181,7 @@ void TMainForm::InstallImageClick() {
     }
     telemetry::SendInstallStarted();
     ChangeInstallImage(installImage_->StatePicture("3"));
-    ShowProgressWindow();
+    ReplaceProgressForm();
 }
 
 void TMainForm::OptionAgreeImageClick() {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/application.h"
 #include "common/handles.h"
 #include "ui/highlight_image.h"
 #include "ui/layout.h"
@@ -40,7 +41,7 @@ private:
     std::vector<HWND> disabled_;
 };
 
-class SkinForm {
+class SkinForm : public app::OwnedWindow {
 public:
     virtual ~SkinForm();
     SkinForm(const SkinForm&) = delete;

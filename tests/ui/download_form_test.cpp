@@ -16,7 +16,6 @@
 #include "ui/close_dialog.h"
 #include "ui/download_form.h"
 #include "ui/main_form.h"
-#include "ui/progress_window.h"
 
 namespace tovarin::ui {
 namespace {
