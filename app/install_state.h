@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <string>
 
+#include "build_config.h"
+
 namespace tovarin::state {
 
-inline constexpr char kInstallerVersion[] = "3.1.1";
+inline constexpr char kInstallerVersion[] = TOVARIN_VERSION;
 
 enum class DialogKind : std::int32_t { Exit = 0, Error = 1 };
 

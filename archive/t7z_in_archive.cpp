@@ -48,33 +48,26 @@ T7zInArchive::~T7zInArchive() { archive_.reset(); }
 
 HRESULT T7zInArchive::QueryInterface(REFIID iid, void** object) {
     if (!object) return E_POINTER;
+    IUnknown* found = nullptr;
     if (iid == IID_IUnknown || iid == IID_I7zArchiveReader) {
-        *object = static_cast<I7zArchiveReader*>(this);
+        found = static_cast<I7zArchiveReader*>(this);
     } else if (iid == IID_IArchiveOpenSetSubArchiveName7z) {
-        *object = static_cast<IArchiveOpenSetSubArchiveName*>(this);
+        found = static_cast<IArchiveOpenSetSubArchiveName*>(this);
     } else if (iid == IID_IArchiveOpenVolumeCallback7z) {
-        *object = static_cast<IArchiveOpenVolumeCallback*>(this);
+        found = static_cast<IArchiveOpenVolumeCallback*>(this);
     } else if (iid == IID_ICryptoGetTextPassword7z) {
-        *object = static_cast<ICryptoGetTextPassword*>(this);
+        found = static_cast<ICryptoGetTextPassword*>(this);
     } else if (iid == IID_IArchiveExtractCallback7z || iid == IID_IProgress7z) {
-        *object = static_cast<IArchiveExtractCallback*>(this);
+        found = static_cast<IArchiveExtractCallback*>(this);
     } else if (iid == IID_IArchiveOpenCallback7z) {
-        *object = static_cast<IArchiveOpenCallback*>(this);
-    } else {
-        *object = nullptr;
-        return E_NOINTERFACE;
+        found = static_cast<IArchiveOpenCallback*>(this);
     }
-    AddRef();
-    return S_OK;
+    return AnswerQuery(found, object);
 }
 
-ULONG T7zInArchive::AddRef() { return ++references_; }
+ULONG T7zInArchive::AddRef() { return references_.Add(); }
 
-ULONG T7zInArchive::Release() {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-}
+ULONG T7zInArchive::Release() { return references_.Release(this); }
 
 // ---- I7zArchiveReader ------------------------------------------------------
 

@@ -67,6 +67,7 @@ public:
 private:
     explicit T7zInArchive(const std::string& libraryPath);
     ~T7zInArchive() override;
+    friend class ReferenceCount;  // deletes it with its last reference
 
     HRESULT BytesWritten(std::uint32_t count) override;
     HRESULT ReportCompleted(std::uint64_t value, bool fromLibrary);
@@ -76,7 +77,7 @@ private:
     void ReadProperty(std::uint32_t index, PROPID id, PROPVARIANT& value);
     std::wstring ItemPathWide(std::uint32_t index);
 
-    std::atomic<ULONG> references_{1};
+    ReferenceCount references_;
 
     // Fields in the order of the design of the reader.
     ComPtr<IInArchive> archive_;

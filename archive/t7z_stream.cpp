@@ -23,29 +23,22 @@ void T7zStream::ReportWritesTo(WriteObserver* observer, ComPtr<IUnknown> owner) 
 
 HRESULT T7zStream::QueryInterface(REFIID iid, void** object) {
     if (!object) return E_POINTER;
+    IUnknown* found = nullptr;
     if (iid == IID_IUnknown || iid == IID_IOutStream7z || iid == IID_ISequentialOutStream7z) {
-        *object = static_cast<IOutStream*>(this);
+        found = static_cast<IOutStream*>(this);
     } else if (iid == IID_IInStream7z || iid == IID_ISequentialInStream7z) {
-        *object = static_cast<IInStream*>(this);
+        found = static_cast<IInStream*>(this);
     } else if (iid == IID_IStreamGetSize7z) {
-        *object = static_cast<IStreamGetSize*>(this);
+        found = static_cast<IStreamGetSize*>(this);
     } else if (iid == IID_IOutStreamFlush7z) {
-        *object = static_cast<IOutStreamFlush*>(this);
-    } else {
-        *object = nullptr;
-        return E_NOINTERFACE;
+        found = static_cast<IOutStreamFlush*>(this);
     }
-    AddRef();
-    return S_OK;
+    return AnswerQuery(found, object);
 }
 
-ULONG T7zStream::AddRef() { return ++references_; }
+ULONG T7zStream::AddRef() { return references_.Add(); }
 
-ULONG T7zStream::Release() {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-}
+ULONG T7zStream::Release() { return references_.Release(this); }
 
 HRESULT T7zStream::Flush() { return S_OK; }
 

@@ -3,6 +3,7 @@
 // interfaces, optionally owning it. Streams the reader creates for output also
 // tell it how many bytes went out, so progress can follow the actual writes.
 #include "archive/byte_stream.h"
+#include "archive/com_object.h"
 #include "archive/sevenzip_interfaces.h"
 #include "common/handles.h"
 
@@ -41,8 +42,9 @@ public:
 private:
     T7zStream(ByteStream* stream, std::unique_ptr<ByteStream> owned);
     ~T7zStream() = default;
+    friend class ReferenceCount;  // deletes it with its last reference
 
-    std::atomic<ULONG> references_{1};
+    ReferenceCount references_;
     ByteStream* stream_;
     std::unique_ptr<ByteStream> owned_;  // set when the adapter owns the stream
     WriteObserver* observer_ = nullptr;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "common/environment.h"
+#include "common/file_queries.h"
 #include "common/text.h"
 
 namespace tovarin::core {
@@ -26,22 +28,12 @@ public:
     std::string Environment(const std::string& name) override {
         std::wstring wname;
         if (!Convertible(name, wname)) return {};
-        std::wstring value(256, L'\0');
-        // The value may grow between the two calls; ask again until it fits.
-        for (;;) {
-            const DWORD n = GetEnvironmentVariableW(wname.c_str(), value.data(), static_cast<DWORD>(value.size()));
-            if (n == 0) return {};
-            if (n < value.size()) {
-                value.resize(n);
-                return Narrow(value);
-            }
-            value.resize(n);
-        }
+        return Narrow(EnvironmentVariable(wname.c_str()));
     }
 
     bool IsDirectory(const std::string& path) override {
-        const DWORD attr = Attributes(path);
-        return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        std::wstring wide;
+        return Convertible(path, wide) && tovarin::IsDirectory(wide);
     }
 
     bool IsFile(const std::string& path) override {

@@ -7,10 +7,12 @@
 #include <string>
 
 #include "app/install_state.h"
+#include "core/install_dir.h"
 
 namespace tovarin::core {
 
-inline constexpr char kInstallFailedMessage[] = "安装失败，请检查安装路径是否正确";
+// A failed extraction says what a failed path check says.
+inline constexpr const char* kInstallFailedMessage = kPathInvalidMessage;
 inline constexpr DWORD kEndPauseMs = 3000;
 
 // What the step needs of the progress window and the application.

@@ -1,5 +1,7 @@
 #include "core/payload_files.h"
 
+#include "common/environment.h"
+#include "common/resource_data.h"
 #include "common/text.h"
 
 #include <bcrypt.h>
@@ -32,13 +34,10 @@ using UniqueHash = UniqueResource<BCRYPT_HASH_HANDLE, nullptr, HashCloser>;
 
 UniqueFile SaveResourceToFile(const std::string& resourceName, const std::string& filePath) {
     // The resource stays mapped with the image; no copy is made.
-    const std::wstring name = Widen(resourceName);
-    HRSRC info = ::FindResourceW(nullptr, name.c_str(), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
-    if (!info) return {};
-    HGLOBAL loaded = ::LoadResource(nullptr, info);
-    const void* data = loaded ? ::LockResource(loaded) : nullptr;
-    const DWORD size = ::SizeofResource(nullptr, info);
-    if (!data && size != 0) return {};
+    const std::string_view resource = RawResource(nullptr, Widen(resourceName).c_str());
+    if (!resource.data()) return {};
+    const void* data = resource.data();
+    const auto size = static_cast<DWORD>(resource.size());
 
     // Opened without truncating, so a planted link is seen before anything is
     // written through it.
@@ -89,13 +88,7 @@ UniqueFile OpenVerifiedFile(const std::string& filePath, const Sha256& expected,
 namespace tovarin::core {
 
 PayloadPaths PayloadTempPaths() {
-    std::wstring temp;
-    if (DWORD length = ::GetEnvironmentVariableW(L"TEMP", nullptr, 0)) {
-        temp.resize(length);
-        length = ::GetEnvironmentVariableW(L"TEMP", temp.data(), length);
-        temp.resize(length);
-    }
-    const std::string base = Narrow(temp);
+    const std::string base = Narrow(EnvironmentVariable(L"TEMP"));
     return {base + "/tovarin.7z", base + "/7z.dll"};
 }
 

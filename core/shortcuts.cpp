@@ -5,6 +5,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include "common/file_queries.h"
 #include "common/handles.h"
 #include "common/text.h"
 
@@ -15,11 +16,6 @@ struct ItemListFree {
     void operator()(LPITEMIDLIST list) const { CoTaskMemFree(list); }
 };
 using UniqueItemList = UniqueResource<LPITEMIDLIST, nullptr, ItemListFree>;
-
-bool DirectoryExists(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 }  // namespace
 
@@ -58,7 +54,7 @@ bool MakeProgramsShortcutIn(const std::string& programsDir, const std::string& f
     const std::string folder = programsDir + "\\" + folderName;
     const std::wstring wideFolder = Widen(folder);
     // A folder that cannot be made shows up as a failed save.
-    if (!DirectoryExists(wideFolder)) SHCreateDirectoryExW(nullptr, wideFolder.c_str(), nullptr);
+    if (!IsDirectory(wideFolder)) SHCreateDirectoryExW(nullptr, wideFolder.c_str(), nullptr);
     return WriteShellLink(folder + "\\" + linkName + ".lnk", target, description);
 }
 

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/environment.h"
 #include "common/text.h"
 
 namespace tovarin::telemetry {
@@ -102,18 +103,7 @@ std::string GetMacText() {
     return GetMacText(system, ProcessMacText());
 }
 
-std::string GetOsName() {
-    std::wstring value(64, L'\0');
-    for (;;) {
-        const DWORD n = GetEnvironmentVariableW(L"OS", value.data(), static_cast<DWORD>(value.size()));
-        if (n == 0) return {};
-        if (n < value.size()) {
-            value.resize(n);
-            return Narrow(value);
-        }
-        value.resize(n);  // n counts the terminating zero; ask again with room for it
-    }
-}
+std::string GetOsName() { return Narrow(EnvironmentVariable(L"OS")); }
 
 std::string GetOsVersionText() {
     return ProcessVersionText().GetOr([] {

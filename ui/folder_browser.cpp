@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include "common/file_queries.h"
 #include "common/text.h"
 #include "ui/skin_form.h"
 
@@ -14,11 +15,6 @@ int CALLBACK BrowseCallback(HWND dialog, UINT msg, LPARAM, LPARAM data) {
         SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(initial));
     }
     return 0;
-}
-
-bool IsDirectory(const std::wstring& path) {
-    const DWORD attrs = GetFileAttributesW(path.c_str());
-    return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // Undoes SetErrorMode on every way out.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/resource_data.h"
 #include "common/text.h"
 
 extern "C" {
@@ -82,17 +83,6 @@ HBITMAP DecodeJpegToDib(const unsigned char* data, unsigned long size) {
     return bitmap;
 }
 
-// The bytes of a raw-data resource; they live as long as the module.
-bool FindRawData(HINSTANCE module, const std::wstring& name, const unsigned char*& data, DWORD& size) {
-    HRSRC info = FindResourceW(module, name.c_str(), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
-    if (!info) return false;
-    HGLOBAL handle = LoadResource(module, info);
-    if (!handle) return false;
-    data = static_cast<const unsigned char*>(LockResource(handle));
-    size = SizeofResource(module, info);
-    return data != nullptr && size > 0;
-}
-
 }  // namespace
 
 Picture::Picture(UniqueBitmap bitmap) : bitmap_(std::move(bitmap)) {
@@ -114,10 +104,8 @@ Picture LoadBitmapPicture(const std::string& name, HINSTANCE module) {
 
 Picture LoadJpegPicture(const std::string& name, HINSTANCE module) {
     if (name.empty()) return {};
-    const unsigned char* data = nullptr;
-    DWORD size = 0;
-    if (!FindRawData(module, Widen(name), data, size)) return {};
-    return DecodeJpeg(data, size);
+    const std::string_view data = RawResource(module, Widen(name).c_str());
+    return DecodeJpeg(reinterpret_cast<const unsigned char*>(data.data()), data.size());
 }
 
 Picture LoadLayoutPicture(const std::string& name, HINSTANCE module) {
