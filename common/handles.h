@@ -1,5 +1,6 @@
 #pragma once
-// Owners for every Win32 handle, module, GDI object and COM pointer the installer holds.
+// Owners for every Win32 handle, module, GDI object, device context, selection
+// and COM pointer the installer holds.
 #include <windows.h>
 #include <unknwn.h>
 
@@ -82,6 +83,84 @@ using UniqueBitmap = UniqueGdi<HBITMAP>;
 using UniqueFont = UniqueGdi<HFONT>;
 using UniqueBrush = UniqueGdi<HBRUSH>;
 using UniqueRegion = UniqueGdi<HRGN>;
+
+struct DeleteDCFn {
+    void operator()(HDC dc) const { ::DeleteDC(dc); }
+};
+// A memory device context (CreateCompatibleDC).
+using UniqueMemoryDC = UniqueResource<HDC, nullptr, DeleteDCFn>;
+
+// A window's device context, GetDC (client area) or GetWindowDC (the whole
+// window), released on the way out.
+class WindowDC {
+public:
+    static WindowDC Client(HWND window) { return WindowDC(window, ::GetDC(window)); }
+    static WindowDC Whole(HWND window) { return WindowDC(window, ::GetWindowDC(window)); }
+    WindowDC(WindowDC&& other) noexcept : window_(other.window_), dc_(std::exchange(other.dc_, nullptr)) {}
+    WindowDC(const WindowDC&) = delete;
+    WindowDC& operator=(const WindowDC&) = delete;
+    WindowDC& operator=(WindowDC&&) = delete;
+    ~WindowDC() {
+        if (dc_) ::ReleaseDC(window_, dc_);
+    }
+    HDC get() const { return dc_; }
+    explicit operator bool() const { return dc_ != nullptr; }
+
+private:
+    WindowDC(HWND window, HDC dc) : window_(window), dc_(dc) {}
+    HWND window_;
+    HDC dc_;
+};
+
+// WM_PAINT's device context: BeginPaint, and EndPaint on the way out.
+class PaintDC {
+public:
+    explicit PaintDC(HWND window) : window_(window) { dc_ = ::BeginPaint(window, &ps_); }
+    ~PaintDC() { ::EndPaint(window_, &ps_); }
+    PaintDC(const PaintDC&) = delete;
+    PaintDC& operator=(const PaintDC&) = delete;
+    HDC get() const { return dc_; }
+    const RECT& Dirty() const { return ps_.rcPaint; }
+
+private:
+    HWND window_;
+    PAINTSTRUCT ps_{};
+    HDC dc_ = nullptr;
+};
+
+// An object selected into a device context; the one it replaced goes back in
+// on the way out. Selecting into no context, or nothing, does nothing.
+class Selection {
+public:
+    Selection(HDC dc, HGDIOBJ object) : dc_(dc), old_(dc && object ? ::SelectObject(dc, object) : nullptr) {}
+    ~Selection() {
+        if (old_) ::SelectObject(dc_, old_);
+    }
+    Selection(const Selection&) = delete;
+    Selection& operator=(const Selection&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
+// A clipping region selected into a device context (the context keeps a
+// copy); the clipping before goes back on the way out.
+class ClipSelection {
+public:
+    ClipSelection(HDC dc, HRGN region) : dc_(dc), old_(::CreateRectRgn(0, 0, 0, 0)) {
+        // 1: there was a clipping region, now copied; 0: there was none.
+        if (old_ && ::GetClipRgn(dc, old_.get()) != 1) old_.reset();
+        if (region) ::SelectClipRgn(dc, region);
+    }
+    ~ClipSelection() { ::SelectClipRgn(dc_, old_.get()); }
+    ClipSelection(const ClipSelection&) = delete;
+    ClipSelection& operator=(const ClipSelection&) = delete;
+
+private:
+    HDC dc_;
+    UniqueRegion old_;
+};
 
 // A COM interface pointer holding one reference.
 template <typename T>

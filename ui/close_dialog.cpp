@@ -49,8 +49,8 @@ bool TCloseDialogForm::Build(HWND owner) {
     panelCorner_ = panel->Number("corner", 0);
     panelColour_ = panel->Colour("colour", panelColour_);
     bevelColour_ = panel->Colour("bevel", bevelColour_);
-    messageColour_ = message->Colour("colour", messageColour_);
-    panelBrush_.reset(CreateSolidBrush(panelColour_));
+    messageColours_ = ChildColours(message->Colour("colour", 0), panelColour_);
+    messageCell_ = layout.FontCell(*message);
 
     // "黑体" is SimHei; systems without it get the nearest sans-serif CJK face.
     messageFont_ = LayoutFont(*message);
@@ -67,13 +67,7 @@ void TCloseDialogForm::SetMessageText(const std::string& text) {
     if (!messageLabel_) return;
     const std::wstring wide = Widen(text);
     // The label keeps its left edge and grows to the right with its text.
-    SIZE extent{0, FormLayout().FontCell(*FormLayout().Find("Message"))};
-    if (HDC dc = GetDC(messageLabel_)) {
-        HGDIOBJ old = SelectObject(dc, messageFont_ ? HGDIOBJ(messageFont_.get()) : GetStockObject(DEFAULT_GUI_FONT));
-        GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &extent);
-        SelectObject(dc, old);
-        ReleaseDC(messageLabel_, dc);
-    }
+    const SIZE extent = TextExtent(messageLabel_, messageFont_.get(), wide, {0, messageCell_});
     SetWindowTextW(messageLabel_, wide.c_str());
     SetWindowPos(messageLabel_, nullptr, 0, 0, extent.cx, extent.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(Handle(), nullptr, FALSE);
@@ -141,8 +135,8 @@ void TCloseDialogForm::PlaceAndShape() {
 void TCloseDialogForm::PaintBackground(HDC dc, const RECT& client) {
     SkinForm::PaintBackground(dc, client);
     // The white panel with rounded corners and a raised one-pixel bevel.
-    UniqueRegion panel(CreateRoundRectRgn(0, 0, client.right, client.bottom, panelCorner_, panelCorner_));
-    if (panel) SelectClipRgn(dc, panel.get());
+    const UniqueRegion panel(CreateRoundRectRgn(0, 0, client.right, client.bottom, panelCorner_, panelCorner_));
+    const ClipSelection clip(dc, panel.get());
     SetDCBrushColor(dc, panelColour_);
     FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
     SetDCBrushColor(dc, bevelColour_);
@@ -150,18 +144,10 @@ void TCloseDialogForm::PaintBackground(HDC dc, const RECT& client) {
     const RECT bottom{0, client.bottom - 1, client.right, client.bottom};
     FillRect(dc, &right, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
     FillRect(dc, &bottom, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
-    SelectClipRgn(dc, nullptr);
 }
 
 bool TCloseDialogForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
-    if (msg == WM_CTLCOLORSTATIC && reinterpret_cast<HWND>(lp) == messageLabel_) {
-        HDC dc = reinterpret_cast<HDC>(wp);
-        SetTextColor(dc, messageColour_);
-        SetBkColor(dc, panelColour_);
-        result = reinterpret_cast<LRESULT>(panelBrush_.get());
-        return true;
-    }
-    return false;
+    return msg == WM_CTLCOLORSTATIC && messageColours_.Paint(messageLabel_, wp, lp, result);
 }
 
 void ShowCloseDialog(state::DialogKind kind, const std::string& message, const std::function<void()>& sendEvent) {

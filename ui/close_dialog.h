@@ -51,13 +51,13 @@ private:
     THighlightImage* exit_ = nullptr;
     HWND messageLabel_ = nullptr;
     UniqueFont messageFont_;
-    UniqueBrush panelBrush_;
     std::string message_;
+    int messageCell_ = 0;
     int windowCorner_ = 0;
     int panelCorner_ = 0;
     COLORREF panelColour_ = RGB(0xFF, 0xFF, 0xFF);
     COLORREF bevelColour_ = RGB(0, 0, 0);
-    COLORREF messageColour_ = RGB(0, 0, 0);
+    ChildColours messageColours_;
 };
 
 // The window that a dialog shown now sits over: the main window when it is

@@ -8,6 +8,7 @@
 #include "core/payload_files.h"
 #include "ui/app_windows.h"
 #include "ui/close_dialog.h"
+#include "ui/font_choice.h"
 #include "ui/hand_off.h"
 #include "ui/main_form.h"
 #include "ui/progress_math.h"
@@ -172,10 +173,7 @@ void TDownloadForm::updateProgress(double fraction) {
     if (step.showTail) tail_->SetVisible(true);
     fillWidth_ = step.width;
     // Straight onto the window at once; kept for repaints as well.
-    if (HDC dc = GetDC(Handle())) {
-        PaintFill(dc);
-        ReleaseDC(Handle(), dc);
-    }
+    if (const WindowDC dc = WindowDC::Client(Handle())) PaintFill(dc.get());
 }
 
 void TDownloadForm::popDialog(state::DialogKind kind, const std::string& message) {
@@ -195,13 +193,7 @@ void TDownloadForm::SetProgressText(const std::string& text) {
     const RECT before = TextRect();
     text_ = text;
     const std::wstring wide = Widen(text_);
-    textSize_ = {0, textCell_};
-    if (HDC dc = GetDC(Handle())) {
-        HGDIOBJ old = SelectObject(dc, textFont_ ? HGDIOBJ(textFont_.get()) : GetStockObject(DEFAULT_GUI_FONT));
-        GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &textSize_);
-        SelectObject(dc, old);
-        ReleaseDC(Handle(), dc);
-    }
+    textSize_ = TextExtent(Handle(), textFont_.get(), wide, {0, textCell_});
     // The label keeps its left edge: the old and the new extent are repainted.
     InvalidateArea(before);
     InvalidateArea(TextRect());
@@ -219,11 +211,10 @@ void TDownloadForm::PaintFill(HDC dc) const {
 void TDownloadForm::PaintOverControls(HDC dc) {
     PaintFill(dc);
     const std::wstring wide = Widen(text_);
-    HGDIOBJ old = SelectObject(dc, textFont_ ? HGDIOBJ(textFont_.get()) : GetStockObject(DEFAULT_GUI_FONT));
+    const Selection font(dc, textFont_ ? HGDIOBJ(textFont_.get()) : GetStockObject(DEFAULT_GUI_FONT));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, textColour_);
     TextOutW(dc, textOrigin_.x, textOrigin_.y, wide.c_str(), static_cast<int>(wide.size()));
-    SelectObject(dc, old);
 }
 
 bool TDownloadForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {

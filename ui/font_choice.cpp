@@ -25,17 +25,12 @@ bool FaceInstalled(HDC dc, const wchar_t* face) {
 }  // namespace
 
 std::wstring FirstInstalledFace(const std::vector<std::wstring>& faces) {
-    HDC dc = GetDC(nullptr);
+    const WindowDC dc = WindowDC::Client(nullptr);
     if (!dc) return {};
-    std::wstring chosen;
     for (const std::wstring& face : faces) {
-        if (FaceInstalled(dc, face.c_str())) {
-            chosen = face;
-            break;
-        }
+        if (FaceInstalled(dc.get(), face.c_str())) return face;
     }
-    ReleaseDC(nullptr, dc);
-    return chosen;
+    return {};
 }
 
 UniqueFont CreateCellFont(const std::vector<std::wstring>& faces, int cellHeight) {
@@ -51,6 +46,15 @@ UniqueFont CreateCellFont(const std::vector<std::wstring>& faces, int cellHeight
     font.lfHeight = cellHeight;  // positive: the character cell, internal leading included
     font.lfWidth = 0;
     return UniqueFont(CreateFontIndirectW(&font));
+}
+
+SIZE TextExtent(HWND window, HFONT font, const std::wstring& text, SIZE fallback) {
+    const WindowDC dc = WindowDC::Client(window);
+    if (!dc) return fallback;
+    const Selection selected(dc.get(), font ? HGDIOBJ(font) : GetStockObject(DEFAULT_GUI_FONT));
+    SIZE extent = fallback;
+    GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent);
+    return extent;
 }
 
 }  // namespace tovarin::ui

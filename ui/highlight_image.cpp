@@ -47,14 +47,12 @@ void THighlightImage::Paint(HDC dc) const {
     }
     if (!picture_) return;
     // Drawn at the control's top-left corner and cut to its bounds, never stretched.
-    HDC source = CreateCompatibleDC(dc);
+    const UniqueMemoryDC source(CreateCompatibleDC(dc));
     if (!source) return;
-    HGDIOBJ old = SelectObject(source, picture_.Bitmap());
+    const Selection selected(source.get(), picture_.Bitmap());
     const int width = std::min<int>(picture_.Width(), bounds_.right - bounds_.left);
     const int height = std::min<int>(picture_.Height(), bounds_.bottom - bounds_.top);
-    BitBlt(dc, bounds_.left, bounds_.top, width, height, source, 0, 0, SRCCOPY);
-    SelectObject(source, old);
-    DeleteDC(source);
+    BitBlt(dc, bounds_.left, bounds_.top, width, height, source.get(), 0, 0, SRCCOPY);
 }
 
 void THighlightImage::Invalidate() const { owner_.InvalidateArea(bounds_); }

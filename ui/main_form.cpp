@@ -20,6 +20,13 @@ constexpr int kPathEditId = 100;
 // Check box state digits: ticked digit + hover digit.
 std::string CheckDigits(bool ticked, bool hover) { return {ticked ? '1' : '0', hover ? '1' : '0'}; }
 
+// An option box: a click flips its install state flag and shows the new
+// state with the hover digit 0.
+void FlipOption(THighlightImage& box, bool (*flag)(), void (*setFlag)(bool)) {
+    setFlag(!flag());
+    box.ShowState(CheckDigits(flag(), false));
+}
+
 }  // namespace
 
 std::unique_ptr<TMainForm> TMainForm::Create() {
@@ -100,9 +107,7 @@ bool TMainForm::Build() {
     for (const std::string& handler : edit->List("on")) {
         if (handler != edit->name + "Change" || !(pathEditChange_ = Handler(handler))) return false;
     }
-    pathColour_ = edit->Colour("colour", pathColour_);
-    pathBackground_ = edit->Colour("background", pathBackground_);
-    pathBrush_.reset(CreateSolidBrush(pathBackground_));
+    pathColours_ = ChildColours(edit->Colour("colour", 0), edit->Colour("background", RGB(0xFF, 0xFF, 0xFF)));
     pathFont_ = LayoutFont(*edit);
     if (pathFont_) SendMessageW(pathEdit_, WM_SETFONT, reinterpret_cast<WPARAM>(pathFont_.get()), FALSE);
     SendMessageW(pathEdit_, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, 0);
@@ -225,9 +230,7 @@ void TMainForm::SetOptionPanelVisible(bool visible) {
 }
 
 void TMainForm::OptionShortcutImageClick() {
-    const bool ticked = !state::CreateDesktopShortcut();
-    state::SetCreateDesktopShortcut(ticked);
-    optionShortcutImage_->ShowState(CheckDigits(ticked, false));
+    FlipOption(*optionShortcutImage_, state::CreateDesktopShortcut, state::SetCreateDesktopShortcut);
 }
 
 void TMainForm::OptionShortcutImageMouseEnter() {
@@ -239,9 +242,7 @@ void TMainForm::OptionShortcutImageMouseLeave() {
 }
 
 void TMainForm::OptionOpenAppImageClick() {
-    const bool ticked = !state::OpenAfterInstall();
-    state::SetOpenAfterInstall(ticked);
-    optionOpenAppImage_->ShowState(CheckDigits(ticked, false));
+    FlipOption(*optionOpenAppImage_, state::OpenAfterInstall, state::SetOpenAfterInstall);
 }
 
 void TMainForm::OptionOpenAppImageMouseEnter() {
@@ -288,14 +289,7 @@ bool TMainForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         result = 0;
         return true;
     }
-    if (msg == WM_CTLCOLOREDIT && reinterpret_cast<HWND>(lp) == pathEdit_) {
-        HDC dc = reinterpret_cast<HDC>(wp);
-        SetTextColor(dc, pathColour_);
-        SetBkColor(dc, pathBackground_);
-        result = reinterpret_cast<LRESULT>(pathBrush_.get());
-        return true;
-    }
-    return false;
+    return msg == WM_CTLCOLOREDIT && pathColours_.Paint(pathEdit_, wp, lp, result);
 }
 
 }  // namespace tovarin::ui

@@ -81,9 +81,7 @@ private:
     HWND pathEdit_ = nullptr;
     std::function<void()> pathEditChange_;
     UniqueFont pathFont_;
-    UniqueBrush pathBrush_;
-    COLORREF pathColour_ = RGB(0, 0, 0);
-    COLORREF pathBackground_ = RGB(0xFF, 0xFF, 0xFF);
+    ChildColours pathColours_;
 
     bool agreementAccepted_ = true;
     bool optionPanelShown_ = false;

@@ -34,16 +34,27 @@ bool RegisterFormClass(const std::wstring& name, WNDPROC proc) {
 
 POINT PointOf(LPARAM lp) { return {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}; }
 
+MouseButton ButtonOf(UINT msg) {
+    if (msg == WM_LBUTTONDOWN || msg == WM_LBUTTONUP) return MouseButton::Left;
+    return msg == WM_RBUTTONDOWN || msg == WM_RBUTTONUP ? MouseButton::Right : MouseButton::Middle;
+}
+
 struct DisableContext {
     HWND except;
     std::vector<HWND>* disabled;
 };
 
-BOOL CALLBACK DisableOne(HWND hwnd, LPARAM lp) {
+// Nothing may be thrown through user32: a window that cannot be remembered
+// (no memory) is left enabled, and the enumeration stops.
+BOOL CALLBACK DisableOne(HWND hwnd, LPARAM lp) noexcept {
     auto* ctx = reinterpret_cast<DisableContext*>(lp);
     if (hwnd != ctx->except && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd)) {
+        try {
+            ctx->disabled->push_back(hwnd);
+        } catch (...) {
+            return FALSE;
+        }
         EnableWindow(hwnd, FALSE);
-        ctx->disabled->push_back(hwnd);
     }
     return TRUE;
 }
@@ -291,22 +302,14 @@ LRESULT SkinForm::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
         if (!pressed_) SetHovered(nullptr);
         return 0;
     case WM_LBUTTONDOWN:
-        ButtonDown(MouseButton::Left, PointOf(lp));
-        return 0;
     case WM_RBUTTONDOWN:
-        ButtonDown(MouseButton::Right, PointOf(lp));
-        return 0;
     case WM_MBUTTONDOWN:
-        ButtonDown(MouseButton::Middle, PointOf(lp));
+        ButtonDown(ButtonOf(msg), PointOf(lp));
         return 0;
     case WM_LBUTTONUP:
-        ButtonUp(MouseButton::Left, PointOf(lp));
-        return 0;
     case WM_RBUTTONUP:
-        ButtonUp(MouseButton::Right, PointOf(lp));
-        return 0;
     case WM_MBUTTONUP:
-        ButtonUp(MouseButton::Middle, PointOf(lp));
+        ButtonUp(ButtonOf(msg), PointOf(lp));
         return 0;
     case WM_CAPTURECHANGED:
         if (reinterpret_cast<HWND>(lp) != hwnd_) pressed_ = nullptr;
@@ -337,38 +340,34 @@ LRESULT SkinForm::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void SkinForm::Paint() {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd_, &ps);
+    const PaintDC paint(hwnd_);
+    const HDC dc = paint.get();
     if (!dc) return;
     RECT client{};
     GetClientRect(hwnd_, &client);
     // Everything is composed off screen and copied in one go: no flicker.
-    HDC memory = CreateCompatibleDC(dc);
-    HBITMAP buffer = memory ? CreateCompatibleBitmap(dc, client.right, client.bottom) : nullptr;
-    HDC target = buffer ? memory : dc;
-    HGDIOBJ old = buffer ? SelectObject(memory, buffer) : nullptr;
+    const UniqueMemoryDC memory(CreateCompatibleDC(dc));
+    const UniqueBitmap buffer(memory ? CreateCompatibleBitmap(dc, client.right, client.bottom) : nullptr);
+    const Selection selected(buffer ? memory.get() : nullptr, buffer.get());
+    const HDC target = buffer ? memory.get() : dc;
     PaintBackground(target, client);
     for (const auto& c : controls_) c->Paint(target);
     PaintOverControls(target);
     if (buffer) {
-        BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
-               ps.rcPaint.bottom - ps.rcPaint.top, memory, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
-        SelectObject(memory, old);
-        DeleteObject(buffer);
+        const RECT& dirty = paint.Dirty();
+        BitBlt(dc, dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, memory.get(), dirty.left,
+               dirty.top, SRCCOPY);
     }
-    if (memory) DeleteDC(memory);
-    EndPaint(hwnd_, &ps);
 }
 
 void SkinForm::PaintFrame() {
-    HDC dc = GetWindowDC(hwnd_);
+    const WindowDC dc = WindowDC::Whole(hwnd_);
     if (!dc) return;
     RECT r{};
     GetWindowRect(hwnd_, &r);
     OffsetRect(&r, -r.left, -r.top);
-    SetDCBrushColor(dc, frameColour_);
-    FrameRect(dc, &r, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
-    ReleaseDC(hwnd_, dc);
+    SetDCBrushColor(dc.get(), frameColour_);
+    FrameRect(dc.get(), &r, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
 }
 
 THighlightImage* SkinForm::ControlAt(POINT client) const {

@@ -28,6 +28,29 @@ struct FormStyle {
     bool taskbarButton = false;
 };
 
+// The colours a child control (an edit, a static text) is drawn in, answered
+// to its WM_CTLCOLOR* message.
+class ChildColours {
+public:
+    ChildColours() = default;
+    ChildColours(COLORREF text, COLORREF background)
+        : text_(text), background_(background), brush_(CreateSolidBrush(background)) {}
+    // True, with the brush in result, when the message (wp: its DC, lp: the
+    // control) comes from `child`.
+    bool Paint(HWND child, WPARAM wp, LPARAM lp, LRESULT& result) const {
+        if (!child || reinterpret_cast<HWND>(lp) != child) return false;
+        SetTextColor(reinterpret_cast<HDC>(wp), text_);
+        SetBkColor(reinterpret_cast<HDC>(wp), background_);
+        result = reinterpret_cast<LRESULT>(brush_.get());
+        return true;
+    }
+
+private:
+    COLORREF text_ = 0;
+    COLORREF background_ = 0;
+    UniqueBrush brush_;
+};
+
 // While alive, the thread's visible windows other than `except` take no input
 // (a modal dialog, the folder browser). They are enabled again on the way out.
 class ThreadWindowsDisabled {
