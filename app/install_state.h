@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "build_config.h"
+#include "version.h"
 
 namespace tovarin::state {
 
