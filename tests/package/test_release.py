@@ -1,0 +1,182 @@
+"""One release the way a vendor makes it: the same product in two folders
+packaged in two build folders gives the same archive and the same installer,
+which installs the product's files under Wine; signed with a throwaway CA,
+both the installer and the library inside verify, and the signed installer
+installs too."""
+import filecmp
+import hashlib
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+from pathlib import Path
+
+REPO = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(REPO / "tests" / "e2e"))
+sys.path.insert(0, str(REPO / "tests" / "build"))
+import harness  # noqa: E402
+from pe import PE  # noqa: E402
+from test_install import Places  # noqa: E402
+from test_main_window import INSTALL, MainWindow  # noqa: E402
+
+PORT = int(os.environ["TOVARIN_TELEMETRY_PORT"])
+BUILD = Path(os.environ["TOVARIN_BUILD_DIR"])
+WORK = BUILD / "tests" / "package" / "release"
+SHOTS = BUILD / "screenshots" / "package"
+TOVARIN = Path(os.environ["TOVARIN_PRODUCT_EXE"]).read_bytes()
+EPOCH = "1700000000"
+RT_RCDATA = 10
+
+
+def product_files():
+    return {
+        "Tovarin.exe": TOVARIN,
+        "empty.dat": b"",
+        "docs/说明.txt": "安装说明\n".encode("utf-8"),
+        "data/config/settings.ini": b"[ui]\nscale=1\n",
+        "lib/plugins/core.bin": bytes(range(256)) * 400,
+    }
+
+
+def make_product(folder, reverse, mtime):
+    """The product folder, written in either order with the given file times."""
+    shutil.rmtree(folder, ignore_errors=True)
+    for rel, data in sorted(product_files().items(), reverse=reverse):
+        (folder / rel).parent.mkdir(parents=True, exist_ok=True)
+        (folder / rel).write_bytes(data)
+    for empty in ("logs", "data/cache"):
+        (folder / empty).mkdir(parents=True)
+    for p in [folder, *folder.rglob("*")]:
+        os.utime(p, (mtime, mtime))
+
+
+def package(build, *args):
+    env = dict(os.environ, TOVARIN_PACKAGE_BUILD=str(build), SOURCE_DATE_EPOCH=EPOCH)
+    started = time.time()
+    res = subprocess.run([str(REPO / "scripts/package"), *map(str, args), "--telemetry-host", f"127.0.0.1:{PORT}",
+                          "--website-host", "127.0.0.1"], env=env, capture_output=True, text=True,
+                         stdin=subprocess.DEVNULL, timeout=1200)
+    print(f"package run in {build.name}: {time.time() - started:.1f} s", file=sys.stderr)
+    return res
+
+
+def resources(path):
+    return PE(Path(path).read_bytes()).resources()
+
+
+def openssl(*args, cwd):
+    subprocess.run(["openssl", *args], cwd=cwd, check=True, capture_output=True)
+
+
+def make_signer(folder, name):
+    """A CA and a code-signing certificate it issued, made for this run only."""
+    folder.mkdir(parents=True)
+    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem", "-days", "2",
+            "-subj", f"/CN={name} CA", "-addext", "basicConstraints=critical,CA:true",
+            "-addext", "keyUsage=critical,keyCertSign,cRLSign", cwd=folder)
+    openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "key.pem", "-out", "req.csr",
+            "-subj", f"/CN={name} Signer/O=Tovarin", cwd=folder)
+    (folder / "ext").write_text("basicConstraints=CA:false\nkeyUsage=critical,digitalSignature\n"
+                                "extendedKeyUsage=codeSigning\n")
+    openssl("x509", "-req", "-in", "req.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
+            "-out", "cert.pem", "-days", "2", "-extfile", "ext", cwd=folder)
+    return folder
+
+
+def verifies(path, ca):
+    return subprocess.run(["osslsigncode", "verify", "-CAfile", str(ca), "-in", str(path)],
+                          capture_output=True).returncode == 0
+
+
+class ReleaseTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        WORK.mkdir(parents=True, exist_ok=True)
+        cls.a, cls.b = WORK / "a", WORK / "b" / "elsewhere"
+        make_product(cls.a / "product", reverse=False, mtime=1000000000)
+        make_product(cls.b / "product", reverse=True, mtime=1500000000)
+        cls.runs = {}
+        for side in (cls.a, cls.b):
+            (side / "TovarinSetup.exe").unlink(missing_ok=True)
+            cls.runs[side] = package(side / "build", "--product", side / "product", "--out", side / "TovarinSetup.exe")
+
+    def setUp(self):
+        for res in self.runs.values():
+            self.assertEqual(res.returncode, 0, res.stderr)
+
+    def install(self, exe):
+        """A default install under Wine: exit code 0 and exactly the product's files."""
+        with harness.Receiver(PORT) as receiver, harness.Display() as display, \
+                harness.Session(display, SHOTS) as s:
+            places = Places(s)
+            places.clear()
+            self.addCleanup(places.clear)
+            s.move(5, 5)
+            proc = s.start(exe)
+            main = MainWindow(s, s.wait_window(harness.TITLE, cls="TMainForm"))
+            receiver.wait_for(1)
+            s.move(*main.screen(100, 100))
+            main.hover(INSTALL, 130, 35)
+            s.xdo("click", 1)
+            self.assertEqual(proc.wait(120), 0)
+            want = sorted(p.relative_to(self.a / "product") for p in (self.a / "product").rglob("*") if p.is_file())
+            got = sorted(p.relative_to(places.install) for p in places.install.rglob("*") if p.is_file())
+            self.assertEqual(got, want)
+            for rel in want:
+                self.assertTrue(filecmp.cmp(self.a / "product" / rel, places.install / rel, shallow=False), rel)
+
+    def test_two_folders_give_the_same_archive_and_installer(self):
+        self.assertEqual((self.a / "build/release/package.7z").read_bytes(),
+                         (self.b / "build/release/package.7z").read_bytes())
+        exe_a, exe_b = ((side / "TovarinSetup.exe").read_bytes() for side in (self.a, self.b))
+        print("installer SHA-256:", hashlib.sha256(exe_a).hexdigest(), hashlib.sha256(exe_b).hexdigest(),
+              file=sys.stderr)
+        self.assertEqual(exe_a, exe_b)
+        for folder in (self.a, self.b, REPO):
+            for encoded in (str(folder).encode(), str(folder).encode("utf-16-le")):
+                self.assertNotIn(encoded, exe_a, f"{folder} in the installer")
+        summary = self.runs[self.a].stdout.splitlines()
+        self.assertEqual(summary[0], f"{self.a / 'TovarinSetup.exe'}: {len(exe_a)} bytes, "
+                                     f"SHA-256 {hashlib.sha256(exe_a).hexdigest()}")
+        # 5 files and 7 folders, two of them empty.
+        total = sum(len(d) for d in product_files().values())
+        self.assertEqual(summary[1], f"contents: 12 items, 5 files, {total} bytes unpacked")
+
+    def test_installs_the_product_under_wine(self):
+        self.install(self.a / "TovarinSetup.exe")
+
+    def test_signed_installer_and_library_verify_and_install(self):
+        with tempfile.TemporaryDirectory(prefix="signer-") as tmp:
+            keys = make_signer(Path(tmp) / "keys", "Tovarin Test")
+            other = make_signer(Path(tmp) / "other", "Other")
+            out = WORK / "TovarinSetup-signed.exe"
+            out.unlink(missing_ok=True)
+            signing = ["--sign-cert", keys / "cert.pem", "--sign-key", keys / "key.pem"]
+            archive = self.a / "build/release/package.7z"
+
+            refused = package(self.a / "build", "--archive", archive, "--out", out, *signing,
+                              "--sign-ca", other / "ca.pem")
+            self.assertEqual(refused.returncode, 1)
+            self.assertIn("does not verify against", refused.stderr)
+            self.assertFalse(out.exists())
+
+            res = package(self.a / "build", "--archive", archive, "--out", out, *signing, "--sign-ca", keys / "ca.pem")
+            self.assertEqual(res.returncode, 0, res.stderr)
+            self.assertEqual(res.stdout.splitlines()[-1], "signed by: /CN=Tovarin Test Signer/O=Tovarin")
+            self.assertTrue(verifies(out, keys / "ca.pem"))
+            library = Path(tmp) / "7z.dll"
+            library.write_bytes(next(v for k, v in resources(out).items() if k[:2] == (RT_RCDATA, "7ZIP_LIBRARY")))
+            self.assertTrue(verifies(library, keys / "ca.pem"))
+            self.assertFalse(verifies(library, other / "ca.pem"))
+            # Signing adds a certificate table and leaves the resources alone.
+            self.assertEqual(resources(out), resources(self.a / "build/TovarinSetup.exe"))
+            print(f"installer size unsigned {(self.a / 'TovarinSetup.exe').stat().st_size}, "
+                  f"signed {out.stat().st_size}", file=sys.stderr)
+        self.install(out)
+
+
+if __name__ == "__main__":
+    unittest.main()
