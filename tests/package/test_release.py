@@ -19,8 +19,7 @@ sys.path.insert(0, str(REPO / "tests" / "e2e"))
 sys.path.insert(0, str(REPO / "tests" / "build"))
 import harness  # noqa: E402
 from pe import PE  # noqa: E402
-from test_install import Places  # noqa: E402
-from test_main_window import INSTALL, MainWindow  # noqa: E402
+import test_install  # noqa: E402  (its TestCase stays out of this module's names)
 
 PORT = int(os.environ["TOVARIN_TELEMETRY_PORT"])
 BUILD = Path(os.environ["TOVARIN_BUILD_DIR"])
@@ -59,7 +58,7 @@ def package(build, *args):
     res = subprocess.run([str(REPO / "scripts/package"), *map(str, args), "--telemetry-host", f"127.0.0.1:{PORT}",
                           "--website-host", "127.0.0.1"], env=env, capture_output=True, text=True,
                          stdin=subprocess.DEVNULL, timeout=1200)
-    print(f"package run in {build.name}: {time.time() - started:.1f} s", file=sys.stderr)
+    print(f"package run in {build}: {time.time() - started:.1f} s", file=sys.stderr)
     return res
 
 
@@ -111,16 +110,8 @@ class ReleaseTest(unittest.TestCase):
         """A default install under Wine: exit code 0 and exactly the product's files."""
         with harness.Receiver(PORT) as receiver, harness.Display() as display, \
                 harness.Session(display, SHOTS) as s:
-            places = Places(s)
-            places.clear()
-            self.addCleanup(places.clear)
-            s.move(5, 5)
-            proc = s.start(exe)
-            main = MainWindow(s, s.wait_window(harness.TITLE, cls="TMainForm"))
-            receiver.wait_for(1)
-            s.move(*main.screen(100, 100))
-            main.hover(INSTALL, 130, 35)
-            s.xdo("click", 1)
+            places, proc, main = test_install.InstallTest.start(self, receiver, s, exe)
+            test_install.InstallTest.click_install(self, main)
             self.assertEqual(proc.wait(120), 0)
             want = sorted(p.relative_to(self.a / "product") for p in (self.a / "product").rglob("*") if p.is_file())
             got = sorted(p.relative_to(places.install) for p in places.install.rglob("*") if p.is_file())
