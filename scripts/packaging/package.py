@@ -99,15 +99,20 @@ def run(cmd, log, what):
             raise Failure(f"{what} failed (log: {log})")
 
 
-def verify(path, ca, log):
-    """The signer's subject once osslsigncode verifies path against ca."""
-    res = subprocess.run(["osslsigncode", "verify", "-CAfile", ca, "-in", str(path)],
+def verify(path, ca, tsa_ca, log):
+    """The signer's subject once osslsigncode verifies path against ca, and
+    its timestamp, if one is wanted, against tsa_ca."""
+    cmd = ["osslsigncode", "verify", "-CAfile", ca, "-in", str(path)]
+    res = subprocess.run(cmd + (["-TSA-CAfile", tsa_ca] if tsa_ca else []),
                          capture_output=True, text=True, stdin=subprocess.DEVNULL)
     with open(log, "a") as f:
         f.write(res.stdout + res.stderr)
     if res.returncode:
         raise Failure(f"the signature of {path.name} does not verify against {ca} (log: {log}): "
                       "give the CA that issued the certificate with --sign-ca")
+    if tsa_ca and "Timestamp Server Signature verification: ok" not in res.stdout:
+        raise Failure(f"the signature of {path.name} carries no verified timestamp (log: {log}): "
+                      "check --timestamp-url")
     m = re.search(r"Signer #0:\s*Subject: *(.*)", res.stdout)
     return m.group(1).strip() if m else "?"
 
@@ -126,7 +131,12 @@ def sign(o, src, dst, log):
         cmd += ["-ts", o["--timestamp-url"]]
     dst.unlink(missing_ok=True)
     run(cmd + ["-in", src, "-out", dst], log, f"signing {src.name}")
-    return verify(dst, o.get("--sign-ca", SYSTEM_CA), log)
+    ca, tsa_ca = o.get("--sign-ca", SYSTEM_CA), None
+    if "--timestamp-url" in o:
+        # The timestamp authority may chain to the system's roots or to the signing CA.
+        tsa_ca = log.with_name("timestamp-ca.pem")
+        tsa_ca.write_bytes(b"".join(Path(p).read_bytes() for p in dict.fromkeys([SYSTEM_CA, ca]) if Path(p).is_file()))
+    return verify(dst, ca, tsa_ca, log)
 
 
 def package(o, signing):

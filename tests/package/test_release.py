@@ -1,15 +1,17 @@
 """One release the way a vendor makes it: the same product in two folders
 packaged in two build folders gives the same archive and the same installer,
-which installs the product's files under Wine; signed with a throwaway CA,
-both the installer and the library inside verify, and the signed installer
-installs too."""
+which installs the product's files under Wine; signed with a throwaway CA and
+timestamped by a local responder, both the installer and the library inside
+verify, and the signed installer installs too."""
 import filecmp
 import hashlib
+import http.server
 import os
 import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 from pathlib import Path
@@ -70,24 +72,66 @@ def openssl(*args, cwd):
     subprocess.run(["openssl", *args], cwd=cwd, check=True, capture_output=True)
 
 
+def issue(folder, name, subject, usage):
+    """name.key and name.pem: a certificate for usage issued by the folder's CA."""
+    openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", f"{name}.key", "-out", f"{name}.csr",
+            "-subj", subject, cwd=folder)
+    (folder / f"{name}.ext").write_text("basicConstraints=CA:false\nkeyUsage=critical,digitalSignature\n"
+                                        f"extendedKeyUsage=critical,{usage}\n")
+    openssl("x509", "-req", "-in", f"{name}.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
+            "-out", f"{name}.pem", "-days", "2", "-extfile", f"{name}.ext", cwd=folder)
+
+
 def make_signer(folder, name):
-    """A CA and a code-signing certificate it issued, made for this run only."""
+    """A CA with a code-signing and a timestamping certificate, made for this run only."""
     folder.mkdir(parents=True)
     openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem", "-days", "2",
             "-subj", f"/CN={name} CA", "-addext", "basicConstraints=critical,CA:true",
             "-addext", "keyUsage=critical,keyCertSign,cRLSign", cwd=folder)
-    openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "key.pem", "-out", "req.csr",
-            "-subj", f"/CN={name} Signer/O=Tovarin", cwd=folder)
-    (folder / "ext").write_text("basicConstraints=CA:false\nkeyUsage=critical,digitalSignature\n"
-                                "extendedKeyUsage=codeSigning\n")
-    openssl("x509", "-req", "-in", "req.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
-            "-out", "cert.pem", "-days", "2", "-extfile", "ext", cwd=folder)
+    issue(folder, "signer", f"/CN={name} Signer/O=Tovarin", "codeSigning")
+    issue(folder, "tsa", f"/CN={name} TSA", "timeStamping")
+    (folder / "tsa.cnf").write_text("[tsa]\ndefault_tsa = t\n[t]\nserial = tsa.serial\nsigner_digest = sha256\n"
+                                    "default_policy = 1.2.3.4.1\ndigests = sha256\ness_cert_id_alg = sha256\n")
     return folder
 
 
+class TimestampAuthority:
+    """An RFC 3161 responder on 127.0.0.1: openssl ts answers each query."""
+
+    def __init__(self, keys):
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_POST(self):
+                query = keys / "query.tsq"
+                query.write_bytes(self.rfile.read(int(self.headers["Content-Length"])))
+                openssl("ts", "-reply", "-config", "tsa.cnf", "-queryfile", "query.tsq", "-signer", "tsa.pem",
+                        "-inkey", "tsa.key", "-chain", "ca.pem", "-out", "reply.tsr", cwd=keys)
+                body = (keys / "reply.tsr").read_bytes()
+                self.send_response(200)
+                self.send_header("Content-Type", "application/timestamp-reply")
+                self.send_header("Content-Length", str(len(body)))
+                self.end_headers()
+                self.wfile.write(body)
+
+            def log_message(self, *args):
+                pass
+
+        self.server = http.server.HTTPServer(("127.0.0.1", 0), Handler)
+        self.url = f"http://127.0.0.1:{self.server.server_port}/"
+
+    def __enter__(self):
+        threading.Thread(target=self.server.serve_forever, daemon=True).start()
+        return self
+
+    def __exit__(self, *exc):
+        self.server.shutdown()
+        self.server.server_close()
+
+
 def verifies(path, ca):
-    return subprocess.run(["osslsigncode", "verify", "-CAfile", str(ca), "-in", str(path)],
-                          capture_output=True).returncode == 0
+    """osslsigncode's report when path verifies against ca (timestamp included), else None."""
+    res = subprocess.run(["osslsigncode", "verify", "-CAfile", str(ca), "-TSA-CAfile", str(ca), "-in", str(path)],
+                         capture_output=True, text=True)
+    return res.stdout if res.returncode == 0 else None
 
 
 class ReleaseTest(unittest.TestCase):
@@ -145,7 +189,7 @@ class ReleaseTest(unittest.TestCase):
             other = make_signer(Path(tmp) / "other", "Other")
             out = WORK / "TovarinSetup-signed.exe"
             out.unlink(missing_ok=True)
-            signing = ["--sign-cert", keys / "cert.pem", "--sign-key", keys / "key.pem"]
+            signing = ["--sign-cert", keys / "signer.pem", "--sign-key", keys / "signer.key"]
             archive = self.a / "build/release/package.7z"
 
             refused = package(self.a / "build", "--archive", archive, "--out", out, *signing,
@@ -154,14 +198,19 @@ class ReleaseTest(unittest.TestCase):
             self.assertIn("does not verify against", refused.stderr)
             self.assertFalse(out.exists())
 
-            res = package(self.a / "build", "--archive", archive, "--out", out, *signing, "--sign-ca", keys / "ca.pem")
+            with TimestampAuthority(keys) as tsa:
+                res = package(self.a / "build", "--archive", archive, "--out", out, *signing,
+                              "--sign-ca", keys / "ca.pem", "--timestamp-url", tsa.url)
             self.assertEqual(res.returncode, 0, res.stderr)
             self.assertEqual(res.stdout.splitlines()[-1], "signed by: /CN=Tovarin Test Signer/O=Tovarin")
-            self.assertTrue(verifies(out, keys / "ca.pem"))
             library = Path(tmp) / "7z.dll"
             library.write_bytes(next(v for k, v in resources(out).items() if k[:2] == (RT_RCDATA, "7ZIP_LIBRARY")))
-            self.assertTrue(verifies(library, keys / "ca.pem"))
-            self.assertFalse(verifies(library, other / "ca.pem"))
+            for signed in (out, library):
+                report = verifies(signed, keys / "ca.pem")
+                self.assertIsNotNone(report, signed)
+                self.assertIn("Message digest algorithm  : SHA256", report)
+                self.assertIn("Timestamp Server Signature verification: ok", report)
+            self.assertIsNone(verifies(library, other / "ca.pem"))
             # Signing adds a certificate table and leaves the resources alone.
             self.assertEqual(resources(out), resources(self.a / "build/TovarinSetup.exe"))
             print(f"installer size unsigned {(self.a / 'TovarinSetup.exe').stat().st_size}, "
