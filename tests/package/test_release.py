@@ -215,6 +215,17 @@ class ReleaseTest(unittest.TestCase):
             self.assertEqual(resources(out), resources(self.a / "build/TovarinSetup.exe"))
             print(f"installer size unsigned {(self.a / 'TovarinSetup.exe').stat().st_size}, "
                   f"signed {out.stat().st_size}", file=sys.stderr)
+
+            # The same signer as one PKCS#12 file behind a password.
+            (keys / "password").write_text("s3cret\n")
+            openssl("pkcs12", "-export", "-in", "signer.pem", "-inkey", "signer.key", "-out", "signer.p12",
+                    "-passout", "pass:s3cret", cwd=keys)
+            p12_out = WORK / "TovarinSetup-p12.exe"
+            res = package(self.a / "build", "--archive", archive, "--out", p12_out, "--sign-pkcs12", keys / "signer.p12",
+                          "--sign-password-file", keys / "password", "--sign-ca", keys / "ca.pem")
+            self.assertEqual(res.returncode, 0, res.stderr)
+            self.assertEqual(res.stdout.splitlines()[-1], "signed by: /CN=Tovarin Test Signer/O=Tovarin")
+            self.assertIsNotNone(verifies(p12_out, keys / "ca.pem"))
         self.install(out)
 
 
