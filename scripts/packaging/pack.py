@@ -7,6 +7,7 @@ may run them, else 644) and, when SOURCE_DATE_EPOCH is set, every item's
 modification time set to it; creation and access times are not stored.
 
     python3 pack.py DIR OUT.7z [--fast]"""
+import filecmp
 import os
 import shutil
 import subprocess
@@ -29,7 +30,7 @@ def stage_copy(src, stage, epoch):
 
 
 def pack(src, out, fast=False):
-    """Writes the archive of folder src to out (replacing it)."""
+    """Writes the archive of folder src to out (replacing a different one)."""
     src, out = Path(src).resolve(), Path(out).resolve()
     epoch = os.environ.get("SOURCE_DATE_EPOCH")
     epoch = int(epoch) if epoch else None
@@ -40,7 +41,9 @@ def pack(src, out, fast=False):
         subprocess.run(["7zz", "a", "-t7z", "-m0=LZMA", "-mf=BCJ2", "-mhc=on", "-mtc=off", "-mta=off",
                         f"-mx={1 if fast else 5}", "-bd", "-bso0", "-bsp0", str(partial), "."],
                        cwd=stage, check=True, stdin=subprocess.DEVNULL)
-        partial.replace(out)
+        # An unchanged archive keeps its time, so the build embeds nothing anew.
+        if not (out.is_file() and filecmp.cmp(partial, out, shallow=False)):
+            partial.replace(out)
 
 
 if __name__ == "__main__":
