@@ -192,7 +192,7 @@ def main(argv):
     try:
         opts = parse(argv)
         package(opts, check_options(opts))
-    except Failure as e:
+    except (Failure, OSError) as e:
         print(f"package: {e}", file=sys.stderr)
         return 1
     return 0

@@ -104,16 +104,18 @@ def check(archive_path, methods):
         fault = path_fault(item.path)
         if fault:
             raise PackageError(f'item "{item.path}" in {name} {fault}: rename it in the product folder')
-        key = re.sub(r"\\", "/", item.path).upper()
-        if key in seen and not (item.is_folder and seen[key]):
-            raise PackageError(f'items "{item.path}" in {name} name the same Windows path twice: rename one')
-        seen[key] = item.is_folder
+        key = item.path.replace("\\", "/").upper()
+        if key in seen and not (item.is_folder and seen[key].is_folder):
+            raise PackageError(f'items "{seen[key].path}" and "{item.path}" in {name} name the same Windows path: '
+                               'rename one')
+        seen[key] = item
         if item.size >= LIMIT:
             raise PackageError(f'item "{item.path}" in {name} is 2 GiB or larger: split it')
     files = [i for i in archive.items if not i.is_folder]
     total = sum(i.size for i in files)
     if total >= LIMIT:
-        raise PackageError(f"{name} unpacks to {total} bytes, the installer counts below 2 GiB: make it smaller")
+        raise PackageError(f"{name} unpacks to {total} bytes, 2 GiB or more, which the installer cannot count: "
+                           "make it smaller")
     if not any(i.path.lower() == MAIN_EXE for i in files):
         raise PackageError(f"{name} has no Tovarin.exe at its root: put the product's Tovarin.exe there")
     test = subprocess.run(["7zz", "t", "-t7z", "-p-", "-bd", "-bso0", "-bsp0", str(archive_path)],

@@ -150,7 +150,7 @@ class PackageRulesTest(unittest.TestCase):
             ("trailing blank", lambda: hand_made("blank", ("a ", None, None)), "ending in a dot or blank"),
             ("forbidden character", lambda: hand_made("char", ("what?.txt", b"x", None)), "Windows forbids"),
             ("same path twice", lambda: hand_made("twice", ("Docs/a.txt", b"x", None), ("docs/A.TXT", b"y", None)),
-             "name the same Windows path twice"),
+             'items "Docs/a.txt" and "docs/A.TXT"'),
             ("2 GiB item", lambda: hand_made("huge", ("media.bin", b"x", big)), "is 2 GiB or larger"),
             ("2 GiB total", lambda: hand_made("total", ("a.bin", b"x", big // 2), ("b.bin", b"y", big // 2)),
              "unpacks to 2147"),
