@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/system_library.h"
 #include "common/text.h"
 
 namespace tovarin::telemetry {
@@ -62,7 +63,8 @@ KeptText& ProcessVersionText() {
 }  // namespace
 
 DWORD SystemInterfaceTable::GetIfTable(MIB_IFTABLE* table, ULONG* size, BOOL sorted) {
-    return ::GetIfTable(table, size, sorted);
+    const IpHelperFunctions* ipHelper = IpHelper();
+    return ipHelper ? ipHelper->GetIfTable(table, size, sorted) : ERROR_PROC_NOT_FOUND;
 }
 
 TMac::TMac(InterfaceTableQuery& query) {
