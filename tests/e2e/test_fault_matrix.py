@@ -508,7 +508,9 @@ class FaultMatrix(unittest.TestCase):
 
     def test_row12_cjk_cyrillic_and_long_directories(self):
         # The long one: 240 characters with "\\Tovarin", the most the
-        # directory checks create; its deepest items pass MAX_PATH.
+        # directory checks create; its deepest items pass MAX_PATH. Wine has
+        # no MAX_PATH limit of its own, so the extended-length form that
+        # Windows needs here is checked at ExtendedLengthPath's own test.
         long_programs = "C:\\长路径目录"
         while len(long_programs) < 232 - 41:
             long_programs += "\\" + "长" * 5 + "d" * 35
