@@ -24,46 +24,43 @@ HMODULE LoadFromSystemFolder(const wchar_t* fileName) {
     return module;
 }
 
+// A table with every function bound, or none.
+template <typename Table, typename BindAll>
+std::optional<Table> BindTable(const wchar_t* fileName, BindAll bindAll) {
+    const SystemLibrary dll(fileName);
+    Table table{};
+    if (bindAll(dll, table)) return table;
+    return std::nullopt;
+}
+
 }  // namespace
 
 SystemLibrary::SystemLibrary(const wchar_t* fileName) : module_(LoadFromSystemFolder(fileName)) {}
 
 const WinHttpFunctions* WinHttp() {
-    static const std::optional<WinHttpFunctions> table = []() -> std::optional<WinHttpFunctions> {
-        const SystemLibrary dll(L"winhttp.dll");
-        WinHttpFunctions f{};
-        if (dll.Bind(f.WinHttpCrackUrl, "WinHttpCrackUrl") && dll.Bind(f.WinHttpOpen, "WinHttpOpen") &&
-            dll.Bind(f.WinHttpConnect, "WinHttpConnect") && dll.Bind(f.WinHttpOpenRequest, "WinHttpOpenRequest") &&
-            dll.Bind(f.WinHttpSendRequest, "WinHttpSendRequest") &&
-            dll.Bind(f.WinHttpReceiveResponse, "WinHttpReceiveResponse") &&
-            dll.Bind(f.WinHttpReadData, "WinHttpReadData") && dll.Bind(f.WinHttpCloseHandle, "WinHttpCloseHandle"))
-            return f;
-        return std::nullopt;
-    }();
+    static const auto table = BindTable<WinHttpFunctions>(L"winhttp.dll", [](const SystemLibrary& dll, auto& f) {
+        return dll.Bind(f.WinHttpCrackUrl, "WinHttpCrackUrl") && dll.Bind(f.WinHttpOpen, "WinHttpOpen") &&
+               dll.Bind(f.WinHttpConnect, "WinHttpConnect") && dll.Bind(f.WinHttpOpenRequest, "WinHttpOpenRequest") &&
+               dll.Bind(f.WinHttpSendRequest, "WinHttpSendRequest") &&
+               dll.Bind(f.WinHttpReceiveResponse, "WinHttpReceiveResponse") &&
+               dll.Bind(f.WinHttpReadData, "WinHttpReadData") && dll.Bind(f.WinHttpCloseHandle, "WinHttpCloseHandle");
+    });
     return table ? &*table : nullptr;
 }
 
 const BCryptFunctions* BCrypt() {
-    static const std::optional<BCryptFunctions> table = []() -> std::optional<BCryptFunctions> {
-        const SystemLibrary dll(L"bcrypt.dll");
-        BCryptFunctions f{};
-        if (dll.Bind(f.BCryptOpenAlgorithmProvider, "BCryptOpenAlgorithmProvider") &&
-            dll.Bind(f.BCryptCloseAlgorithmProvider, "BCryptCloseAlgorithmProvider") &&
-            dll.Bind(f.BCryptCreateHash, "BCryptCreateHash") && dll.Bind(f.BCryptDestroyHash, "BCryptDestroyHash") &&
-            dll.Bind(f.BCryptHashData, "BCryptHashData") && dll.Bind(f.BCryptFinishHash, "BCryptFinishHash"))
-            return f;
-        return std::nullopt;
-    }();
+    static const auto table = BindTable<BCryptFunctions>(L"bcrypt.dll", [](const SystemLibrary& dll, auto& f) {
+        return dll.Bind(f.BCryptOpenAlgorithmProvider, "BCryptOpenAlgorithmProvider") &&
+               dll.Bind(f.BCryptCloseAlgorithmProvider, "BCryptCloseAlgorithmProvider") &&
+               dll.Bind(f.BCryptCreateHash, "BCryptCreateHash") && dll.Bind(f.BCryptDestroyHash, "BCryptDestroyHash") &&
+               dll.Bind(f.BCryptHashData, "BCryptHashData") && dll.Bind(f.BCryptFinishHash, "BCryptFinishHash");
+    });
     return table ? &*table : nullptr;
 }
 
 const IpHelperFunctions* IpHelper() {
-    static const std::optional<IpHelperFunctions> table = []() -> std::optional<IpHelperFunctions> {
-        const SystemLibrary dll(L"iphlpapi.dll");
-        IpHelperFunctions f{};
-        if (dll.Bind(f.GetIfTable, "GetIfTable")) return f;
-        return std::nullopt;
-    }();
+    static const auto table = BindTable<IpHelperFunctions>(
+        L"iphlpapi.dll", [](const SystemLibrary& dll, auto& f) { return dll.Bind(f.GetIfTable, "GetIfTable"); });
     return table ? &*table : nullptr;
 }
 
