@@ -362,7 +362,8 @@ class FaultMatrix(unittest.TestCase):
                 self.fails(exe)
 
     def test_row04_items_leaving_the_target(self):
-        kinds = ["parent", "deep-parent", "rooted", "drive", "drive-relative", "unc", "stream"]
+        # "sub/../../" and "C:name" as well at the binding's own test.
+        kinds = ["parent", "rooted", "drive", "unc", "stream"]
         for exe in self.installers(*[(f"unsafe-{k}", copy_of(ARCHIVE_DATA / f"unsafe-{k}.7z")) for k in kinds]):
             with self.subTest(exe.stem):
                 # The picture of drive C: covers "C:/evil.txt" and every parent.
