@@ -42,7 +42,9 @@ struct I7zArchiveReader : IUnknown {
                               ItemStreamCallback callback) = 0;
     virtual void ExtractAll(bool test, void* sender, ItemStreamCallback callback) = 0;
     // Writes every file item under directory. Items whose path would leave it
-    // (absolute, drive, UNC, stream or ".." parts) fail the extraction.
+    // (absolute, drive, UNC, stream or ".." parts) fail the extraction, and so
+    // does the first item the library reports as not sound (checksum or data
+    // error, unsupported method, password, ...), naming the item and the damage.
     virtual void ExtractTo(const std::string& directory) = 0;
     virtual void SetPasswordCallback(void* sender, PasswordCallback callback) = 0;
     virtual void SetPassword(const std::wstring& password) = 0;

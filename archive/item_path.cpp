@@ -1,5 +1,7 @@
 #include "archive/item_path.h"
 
+#include <windows.h>
+
 namespace tovarin::archive {
 namespace {
 
@@ -31,6 +33,22 @@ bool IsSafeItemPath(std::wstring_view path) {
         }
     }
     return true;
+}
+
+std::wstring ExtendedLengthPath(const std::wstring& path) {
+    constexpr std::size_t kPlainLimit = MAX_PATH - 12;
+    if (path.size() < kPlainLimit || path.compare(0, 4, L"\\\\?\\") == 0) return path;
+    std::wstring full(path.size() + 16, L'\0');
+    DWORD length = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length >= full.size()) {
+        full.resize(length);
+        length = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    }
+    if (length == 0 || length >= full.size()) return path;
+    full.resize(length);
+    if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
+    return path;
 }
 
 }  // namespace tovarin::archive

@@ -44,6 +44,20 @@ enum : PROPID { kpidPath = 3, kpidName = 4, kpidIsDir = 6, kpidSize = 7 };
 // Ask modes of IArchiveExtractCallback.
 enum : Int32 { kAskExtract = 0, kAskTest = 1, kAskSkip = 2 };
 
+// Operation results of one item, as SetOperationResult receives them.
+enum : Int32 {
+    kOpResultOk = 0,
+    kOpResultUnsupportedMethod = 1,
+    kOpResultDataError = 2,
+    kOpResultCrcError = 3,
+    kOpResultUnavailable = 4,
+    kOpResultUnexpectedEnd = 5,
+    kOpResultDataAfterEnd = 6,
+    kOpResultIsNotArc = 7,
+    kOpResultHeadersError = 8,
+    kOpResultWrongPassword = 9,
+};
+
 struct ISequentialInStream : IUnknown {
     TOVARIN_7Z_METHOD(Read)(void* data, UInt32 size, UInt32* processedSize) = 0;
 };

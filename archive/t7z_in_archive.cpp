@@ -4,6 +4,7 @@
 #include "common/text.h"
 
 #include <limits>
+#include <utility>
 #include <new>
 
 namespace tovarin::archive {
@@ -29,6 +30,21 @@ struct PropVariant : PROPVARIANT {
     PropVariant(const PropVariant&) = delete;
     PropVariant& operator=(const PropVariant&) = delete;
 };
+
+const char* DamageKind(Int32 result) {
+    switch (result) {
+    case kOpResultUnsupportedMethod: return "unsupported compression method";
+    case kOpResultDataError: return "data error";
+    case kOpResultCrcError: return "checksum error";
+    case kOpResultUnavailable: return "data unavailable";
+    case kOpResultUnexpectedEnd: return "unexpected end of data";
+    case kOpResultDataAfterEnd: return "data after the end";
+    case kOpResultIsNotArc: return "not an archive";
+    case kOpResultHeadersError: return "headers error";
+    case kOpResultWrongPassword: return "wrong or missing password";
+    default: return "unknown damage";
+    }
+}
 
 HRESULT LastErrorResult() {
     const DWORD error = ::GetLastError();
@@ -159,7 +175,11 @@ ComPtr<IInArchive> T7zInArchive::LibraryArchive() {
 void T7zInArchive::RunExtract(const UInt32* indices, UInt32 count, bool test) {
     written_ = 0;
     lastReported_ = 0;
-    RaiseIfFailed(LibraryArchive()->Extract(indices, count, test ? 1 : 0, static_cast<IArchiveExtractCallback*>(this)));
+    damage_.clear();
+    const HRESULT result =
+        LibraryArchive()->Extract(indices, count, test ? 1 : 0, static_cast<IArchiveExtractCallback*>(this));
+    if (!damage_.empty()) throw ArchiveError(std::exchange(damage_, {}));
+    RaiseIfFailed(result);
 }
 
 void T7zInArchive::ExtractItem(std::uint32_t index, ByteStream& stream, bool test) {
@@ -298,6 +318,7 @@ HRESULT T7zInArchive::ReportCompleted(std::uint64_t value, bool fromLibrary) {
 HRESULT T7zInArchive::GetStream(UInt32 index, ISequentialOutStream** outStream, Int32 askExtractMode) {
     if (!outStream) return E_POINTER;
     *outStream = nullptr;
+    currentItem_ = index;
     if (askExtractMode != kAskExtract) return S_OK;
     try {
         if (singleTarget_) {
@@ -323,6 +344,7 @@ HRESULT T7zInArchive::CreateOutputFile(UInt32 index, ISequentialOutStream** outS
     for (wchar_t& c : path) {
         if (c == L'/') c = L'\\';
     }
+    path = ExtendedLengthPath(path);
 
     // Parents first. Failures here surface when the file cannot be created.
     const std::size_t lastSeparator = path.find_last_of(L'\\');
@@ -353,9 +375,17 @@ HRESULT T7zInArchive::CreateOutputFile(UInt32 index, ISequentialOutStream** outS
 
 HRESULT T7zInArchive::PrepareOperation(Int32) { return S_OK; }
 
-// A damaged item, a wrong checksum or an unsupported method does not stop the
-// extraction: whatever the library wrote stays.
-HRESULT T7zInArchive::SetOperationResult(Int32) { return S_OK; }
+// Anything but a sound item ends the extraction there: an install that
+// reports success has every byte right. What was written before it stays.
+HRESULT T7zInArchive::SetOperationResult(Int32 opRes) {
+    if (opRes == kOpResultOk) return S_OK;
+    try {
+        damage_ = "Item " + std::to_string(currentItem_) + " (" + ItemPath(currentItem_) + "): " + DamageKind(opRes);
+    } catch (...) {
+        damage_ = "Damaged item";
+    }
+    return E_ABORT;
+}
 
 HRESULT T7zInArchive::SetTotal(const UInt64*, const UInt64*) { return S_OK; }
 

@@ -100,6 +100,10 @@ private:
     std::uint64_t lastReported_ = 0;
     // The deepest folder known to exist, so parents are not created per file.
     std::wstring knownFolder_;
+    // The item the library works on (its last GetStream) and the first item
+    // it reported damaged, which ends the running extraction.
+    std::uint32_t currentItem_ = 0;
+    std::string damage_;
 };
 
 }  // namespace tovarin::archive

@@ -21,13 +21,16 @@ HRESULT ExtractProgress(void* sender, bool isTotal, std::int64_t value) {
 }
 
 bool ExtractPackage(const std::string& targetDir, const std::string& archivePath,
-                    const std::function<void(double)>& updateProgress) {
+                    const std::function<void(double)>& updateProgress, std::string* failure) {
     const std::string& libraryPath = state::LibraryTempPath();
     Sha256 expected{};
     std::copy(std::begin(kLibrarySha256), std::end(kLibrarySha256), expected.begin());
     // Held until the module is unloaded (the reader goes first, below).
     const UniqueFile libraryLock = OpenVerifiedFile(libraryPath, expected, kLibrarySize);
-    if (!libraryLock) return false;
+    if (!libraryLock) {
+        if (failure) *failure = libraryPath + " is not the archive library this installer carries";
+        return false;
+    }
     try {
         ExtractionProgress progress{0, updateProgress};
         ComPtr<archive::I7zArchiveReader> reader = archive::CreateArchiveReader(archive::kClassId7zFormat, libraryPath);
@@ -40,6 +43,9 @@ bool ExtractPackage(const std::string& targetDir, const std::string& archivePath
         reader->ExtractTo(targetDir);
         reader->CloseArchive();
         return true;
+    } catch (const std::exception& error) {
+        if (failure) *failure = error.what();
+        return false;
     } catch (...) {
         return false;
     }

@@ -24,8 +24,8 @@ HRESULT ExtractProgress(void* sender, bool isTotal, std::int64_t value);
 // Extracts every item of the archive at archivePath into targetDir with the
 // library at LibraryTempPath, after checking that file is byte for byte the
 // library this installer carries and keeping it locked until it is unloaded.
-// False when any step fails.
+// False when any step fails; failure, when given, then receives why.
 bool ExtractPackage(const std::string& targetDir, const std::string& archivePath,
-                    const std::function<void(double)>& updateProgress);
+                    const std::function<void(double)>& updateProgress, std::string* failure = nullptr);
 
 }  // namespace tovarin::core

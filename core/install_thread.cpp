@@ -2,6 +2,7 @@
 
 #include "app/install_state.h"
 #include "common/handles.h"
+#include "common/text.h"
 #include "core/extract_package.h"
 #include "core/payload_files.h"
 #include "telemetry/installer_events.h"
@@ -19,18 +20,24 @@ DWORD WINAPI ThreadMain(void* parameter) {
 
 }  // namespace
 
-TInstallThread::TInstallThread(InstallHost& host, std::function<void()> reportFailure)
+TInstallThread::TInstallThread(InstallHost& host, FailureReport reportFailure)
     : host_(host), reportFailure_(std::move(reportFailure)) {}
 
-bool TInstallThread::WritePayloadAndExtract() {
+bool TInstallThread::WritePayloadAndExtract(std::string& failure) {
     // The package stays open, denying writes, until it has been extracted.
     const UniqueFile package = SaveResourceToFile("package", state::PackageTempPath());
-    if (!package) return false;
+    if (!package) {
+        failure = "Cannot write " + state::PackageTempPath();
+        return false;
+    }
     // The library is closed at once: the loader cannot open a file that is
     // open for writing. ExtractPackage reopens it locked and checks its hash.
-    if (!SaveResourceToFile("7zip_library", state::LibraryTempPath())) return false;
+    if (!SaveResourceToFile("7zip_library", state::LibraryTempPath())) {
+        failure = "Cannot write " + state::LibraryTempPath();
+        return false;
+    }
     return ExtractPackage(state::InstallDir(), state::PackageTempPath(),
-                          [this](double fraction) { host_.QueueProgress(fraction); });
+                          [this](double fraction) { host_.QueueProgress(fraction); }, &failure);
 }
 
 void TInstallThread::Execute() {
@@ -40,13 +47,14 @@ void TInstallThread::Execute() {
         // A payload that cannot be written fails like an extraction, so the
         // window always gets its result.
         bool succeeded = false;
+        std::string failure;
         try {
-            succeeded = WritePayloadAndExtract();
+            succeeded = WritePayloadAndExtract(failure);
         } catch (...) {
             succeeded = false;
         }
         state::SetExtractSucceeded(succeeded);
-        if (!succeeded && reportFailure_) reportFailure_();
+        if (!succeeded && reportFailure_) reportFailure_(failure);
         host_.Synchronize([this] { host_.FinishInstall(state::ExtractSucceeded()); });
         host_.Synchronize([] { state::SetInstalling(false); });
     } catch (...) {
@@ -54,7 +62,7 @@ void TInstallThread::Execute() {
     }
 }
 
-void StartInstallThread(InstallHost& host, std::function<void()> reportFailure) {
+void StartInstallThread(InstallHost& host, FailureReport reportFailure) {
     auto worker = std::make_unique<TInstallThread>(host, reportFailure);
     DWORD id = 0;
     UniqueHandle thread(::CreateThread(nullptr, 0, ThreadMain, worker.get(), 0, &id));
@@ -65,10 +73,15 @@ void StartInstallThread(InstallHost& host, std::function<void()> reportFailure) 
     // No thread (we are on the user-interface thread): end the attempt as a
     // failed extraction right here, so the window is not left waiting.
     state::SetExtractSucceeded(false);
-    if (reportFailure) reportFailure();
+    if (reportFailure) reportFailure("Cannot start the extraction worker");
     host.FinishInstall(false);
 }
 
-void StartInstallThread(InstallHost& host) { StartInstallThread(host, telemetry::SendInstallFailed); }
+void StartInstallThread(InstallHost& host) {
+    StartInstallThread(host, [](const std::string& why) {
+        ::OutputDebugStringW(Widen("TovarinSetup: extraction failed: " + why).c_str());
+        telemetry::SendInstallFailed();
+    });
+}
 
 }  // namespace tovarin::core

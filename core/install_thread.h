@@ -3,6 +3,7 @@
 // temporary folder, extracts the package into the install directory and hands
 // the result to the completion step on the user-interface thread.
 #include <functional>
+#include <string>
 
 namespace tovarin::core {
 
@@ -21,20 +22,24 @@ public:
 // TInstallThread: started running, never waited for. Reads InstallDir and the temp paths from tovarin::state.
 void StartInstallThread(InstallHost& host);
 
+// What a failed attempt hands on: why it failed (the binding's message; for
+// tests and a debugger, never shown or sent).
+using FailureReport = std::function<void(const std::string& why)>;
+
 // The same, with the failure event replaced (tests observe it this way).
-void StartInstallThread(InstallHost& host, std::function<void()> reportFailure);
+void StartInstallThread(InstallHost& host, FailureReport reportFailure);
 
 class TInstallThread {
 public:
-    TInstallThread(InstallHost& host, std::function<void()> reportFailure);
+    TInstallThread(InstallHost& host, FailureReport reportFailure);
     // The worker body, on the calling thread. Never throws.
     void Execute();
 
 private:
-    bool WritePayloadAndExtract();
+    bool WritePayloadAndExtract(std::string& failure);
 
     InstallHost& host_;
-    std::function<void()> reportFailure_;
+    FailureReport reportFailure_;
 };
 
 }  // namespace tovarin::core

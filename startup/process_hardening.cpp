@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "common/system_library.h"
+
 namespace tovarin::app {
 
 void RestrictDllSearchPath() {
@@ -13,6 +15,11 @@ void RestrictDllSearchPath() {
         if (setDefault) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
     }
     SetDllDirectoryW(L"");
+    // Bound now, from System32: a later load by name, ours or a system DLL's
+    // own dependency, then finds these copies already in the process.
+    WinHttp();
+    BCrypt();
+    IpHelper();
 }
 
 }  // namespace tovarin::app

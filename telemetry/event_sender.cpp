@@ -1,9 +1,8 @@
 #include "telemetry/event_sender.h"
 
-#include <winhttp.h>
-
 #include "build_config.h"
 #include "common/handles.h"
+#include "common/system_library.h"
 #include "common/text.h"
 #include "telemetry/query_encoding.h"
 
@@ -11,41 +10,43 @@ namespace tovarin::telemetry {
 namespace {
 
 struct CloseInternetFn {
-    void operator()(HINTERNET h) const { ::WinHttpCloseHandle(h); }
+    void operator()(HINTERNET h) const { WinHttp()->WinHttpCloseHandle(h); }  // only handles it opened
 };
 using UniqueInternet = UniqueResource<HINTERNET, nullptr, CloseInternetFn>;
 
 constexpr wchar_t kHeaders[] = L"Content-Type: application/json\r\nContent-Encoding: UTF-8";
 
 void Post(const std::wstring& url, const std::string& body) {
+    const WinHttpFunctions* http = WinHttp();
+    if (!http) return;
     URL_COMPONENTSW parts{};
     parts.dwStructSize = sizeof parts;
     parts.dwHostNameLength = static_cast<DWORD>(-1);
     parts.dwUrlPathLength = static_cast<DWORD>(-1);
     parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-    if (!WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return;
+    if (!http->WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return;
     const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
     std::wstring target(parts.lpszUrlPath, parts.dwUrlPathLength);
     target.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
 
     // A client of its own for this one request; no proxy, no reuse.
-    UniqueInternet session(WinHttpOpen(L"TovarinSetup", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+    UniqueInternet session(http->WinHttpOpen(L"TovarinSetup", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
                                        WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session) return;
-    UniqueInternet connection(WinHttpConnect(session.get(), host.c_str(), parts.nPort, 0));
+    UniqueInternet connection(http->WinHttpConnect(session.get(), host.c_str(), parts.nPort, 0));
     if (!connection) return;
-    UniqueInternet request(WinHttpOpenRequest(connection.get(), L"POST", target.c_str(), nullptr,
+    UniqueInternet request(http->WinHttpOpenRequest(connection.get(), L"POST", target.c_str(), nullptr,
                                               WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, 0));
     if (!request) return;
     const auto length = static_cast<DWORD>(body.size());
-    if (!WinHttpSendRequest(request.get(), kHeaders, static_cast<DWORD>(-1),
+    if (!http->WinHttpSendRequest(request.get(), kHeaders, static_cast<DWORD>(-1),
                             const_cast<char*>(body.data()), length, length, 0))
         return;
-    if (!WinHttpReceiveResponse(request.get(), nullptr)) return;
+    if (!http->WinHttpReceiveResponse(request.get(), nullptr)) return;
     // Read the answer to its end and drop it; its status does not matter.
     char sink[1024];
     DWORD read = 0;
-    while (WinHttpReadData(request.get(), sink, sizeof sink, &read) && read > 0) {
+    while (http->WinHttpReadData(request.get(), sink, sizeof sink, &read) && read > 0) {
     }
 }
 

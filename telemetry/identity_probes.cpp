@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "common/environment.h"
+#include "common/system_library.h"
 #include "common/text.h"
 
 namespace tovarin::telemetry {
@@ -63,7 +64,8 @@ KeptText& ProcessVersionText() {
 }  // namespace
 
 DWORD SystemInterfaceTable::GetIfTable(MIB_IFTABLE* table, ULONG* size, BOOL sorted) {
-    return ::GetIfTable(table, size, sorted);
+    const IpHelperFunctions* ipHelper = IpHelper();
+    return ipHelper ? ipHelper->GetIfTable(table, size, sorted) : ERROR_PROC_NOT_FOUND;
 }
 
 TMac::TMac(InterfaceTableQuery& query) {

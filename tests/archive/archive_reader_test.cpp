@@ -195,19 +195,39 @@ TEST(ArchiveExtraction, ItemsThatWouldLeaveTheTargetAreNeverWritten) {
     }
 }
 
-TEST(ArchiveExtraction, ADamagedItemIsWrittenAndStillSucceeds) {
-    std::string archive = ReadAll(kData + "/stored.7z");
-    ASSERT_GT(archive.size(), 100u);
-    archive[32 + 5] ^= 0x55;  // stored data starts right after the 32-byte signature header
+// Every item the library cannot produce exactly ends the extraction there,
+// naming the item and the damage; what came before it stays.
+TEST(ArchiveExtraction, AnItemTheLibraryReportsDamagedFailsTheExtraction) {
+    std::string stored = ReadAll(kData + "/stored.7z");
+    ASSERT_GT(stored.size(), 100u);
+    stored[32 + 5] ^= 0x55;  // stored data starts right after the 32-byte signature header
+    std::string packed = ReadAll(kData + "/nested.7z");
+    ASSERT_GT(packed.size(), 400u);
+    packed[32 + 200] ^= 0x55;  // inside the LZMA stream
     const std::string dir = MakeScratchDir("damaged");
-    ASSERT_TRUE(WriteAll(dir + "\\damaged.7z", archive));
-    ComPtr<I7zArchiveReader> reader = Reader();
-    reader->OpenArchiveFile(dir + "\\damaged.7z");
-    reader->ExtractTo(dir + "\\out");
-    std::string expected = std::string("0123456789abcdef").append(16 * 63, '\0');
-    for (std::size_t i = 16; i < expected.size(); ++i) expected[i] = expected[i % 16];
-    expected[5] ^= 0x55;
-    EXPECT_EQ(ReadAll(dir + "\\out\\stored.txt"), expected);
+    ASSERT_TRUE(WriteAll(dir + "\\stored.7z", stored));
+    ASSERT_TRUE(WriteAll(dir + "\\packed.7z", packed));
+    const struct {
+        std::string archive, item, kind, before;
+    } rows[] = {
+        {dir + "\\stored.7z", "stored.txt", "checksum error", ""},
+        {dir + "\\packed.7z", "", "data error", ""},
+        {kData + "/method-bzip2.7z", "b_packed.txt", "unsupported compression method", "a_ok.txt"},
+        {kData + "/method-deflate.7z", "b_packed.txt", "unsupported compression method", "a_ok.txt"},
+        {kData + "/method-delta.7z", "b_packed.txt", "unsupported compression method", "a_ok.txt"},
+        {kData + "/method-encrypted.7z", "b_packed.txt", "unsupported compression method", "a_ok.txt"},
+    };
+    int n = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.archive);
+        const std::string target = dir + "\\out" + std::to_string(n++);
+        ComPtr<I7zArchiveReader> reader = Reader();
+        reader->OpenArchiveFile(row.archive);
+        const std::string message = RaisedMessage([&] { reader->ExtractTo(target); });
+        EXPECT_THAT(message, HasSubstr(row.item + "): "));
+        EXPECT_THAT(message, HasSubstr(row.kind));
+        if (!row.before.empty()) EXPECT_EQ(ReadAll(target + "\\" + row.before), "sound\r\n");
+    }
 }
 
 struct ProgressLog {

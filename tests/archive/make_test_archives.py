@@ -51,6 +51,16 @@ fresh()
 write("stored.txt", b"0123456789abcdef" * 64)
 pack("stored.7z", "-m0=Copy", "-mhc=off")
 
+# Methods the carried library lacks, and encryption; each holds a sound
+# stored file first (its own folder), then the one the library cannot read.
+for name, args in [("bzip2", ["-m0=BZip2"]), ("deflate", ["-m0=Deflate"]), ("delta", ["-m0=Delta:4", "-m1=LZMA"]),
+                   ("encrypted", ["-m0=LZMA", "-pSecret", "-mhe=off"])]:
+    fresh()
+    write("a_ok.txt", b"sound\r\n")
+    pack(f"method-{name}.7z", "-m0=Copy", "-mhc=off", items=("a_ok.txt",))
+    write("b_packed.txt", b"unreadable here\r\n" * 50)
+    pack(f"method-{name}.7z", *args, "-mhc=off", items=("b_packed.txt",))
+
 # Only folders and empty files: nothing to count.
 fresh()
 write("a/empty1.txt", b"")

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -67,10 +68,16 @@ protected:
         state::SetTempPaths(temp_ + "/tovarin.7z", temp_ + "/7z.dll");
         state::SetInstallDir(install_);
     }
-    void Run() { core::TInstallThread(host_, [this] { ++failureEvents_; }).Execute(); }
+    void Run() {
+        core::TInstallThread(host_, [this](const std::string& why) {
+            ++failureEvents_;
+            failure_ = why;
+        }).Execute();
+    }
 
     FakeHost host_;
     std::atomic<int> failureEvents_{0};
+    std::string failure_;
     std::string temp_;
     std::string install_;
 };
@@ -103,6 +110,7 @@ TEST_F(WorkerTest, AnUnwritableTempFolderFailsWithOneEventInsteadOfHanging) {
     EXPECT_EQ(failureEvents_, 1);
     EXPECT_FALSE(state::ExtractSucceeded());
     EXPECT_FALSE(Exists(install_));
+    EXPECT_THAT(failure_, ::testing::HasSubstr("no-such-folder/tovarin.7z"));
 }
 
 TEST_F(WorkerTest, AFileInTheWayFailsWithOneEventAndKeepsTheTemporaryFiles) {
@@ -114,12 +122,13 @@ TEST_F(WorkerTest, AFileInTheWayFailsWithOneEventAndKeepsTheTemporaryFiles) {
     ::CloseHandle(running);
     EXPECT_EQ(host_.events, kFailed);
     EXPECT_EQ(failureEvents_, 1);
+    EXPECT_THAT(failure_, ::testing::HasSubstr("0x80070020")) << "the binding's message: sharing violation";
     EXPECT_TRUE(Exists(temp_ + "/tovarin.7z"));
     EXPECT_TRUE(Exists(temp_ + "/7z.dll"));
 }
 
 TEST_F(WorkerTest, RunsOnAThreadOfItsOwn) {
-    core::StartInstallThread(host_, [this] { ++failureEvents_; });
+    core::StartInstallThread(host_, [this](const std::string&) { ++failureEvents_; });
     ASSERT_TRUE(host_.WaitDone()) << "the worker never finished";
     EXPECT_EQ(host_.events, kSucceeded);
     EXPECT_EQ(failureEvents_, 0);
@@ -133,6 +142,7 @@ TEST_F(WorkerTest, APackageWithAnItemOutsideTheTargetFailsWithOneEvent) {
     EXPECT_EQ(host_.events, kFailed);
     EXPECT_EQ(failureEvents_, 1);
     EXPECT_TRUE(Exists(install_ + "\\a_ok.txt"));
+    EXPECT_THAT(failure_, ::testing::HasSubstr("0x800700A1")) << "the binding's message: bad path name";
     const std::string parent = install_.substr(0, install_.rfind('\\'));
     EXPECT_FALSE(Exists(parent + "\\evil.txt"));
 }

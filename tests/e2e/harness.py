@@ -3,6 +3,8 @@ screenshots, and a telemetry receiver on 127.0.0.1 that records every request.""
 import http.server
 import os
 import shutil
+import socket
+import struct
 import subprocess
 import tempfile
 import threading
@@ -80,7 +82,9 @@ class Request:
 
 class Receiver:
     """Telemetry endpoint on 127.0.0.1. mode 'ok' answers 200; 'hang' accepts,
-    reads the request and never answers."""
+    reads the request and never answers; 'reset' reads it and resets the
+    connection; 'garbage' answers bytes that are not HTTP; '500' answers a
+    server error."""
 
     def __init__(self, port, mode="ok"):
         self.port = port
@@ -100,6 +104,17 @@ class Receiver:
                     receiver.requests.append(Request(self.command, self.path, list(self.headers.items()), body))
                 if receiver.mode == "hang":
                     receiver.release.wait(120)
+                    return
+                if receiver.mode == "reset":
+                    self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                    self.close_connection = True
+                    return
+                if receiver.mode == "garbage":
+                    self.wfile.write(bytes(range(256)) * 4)
+                    self.close_connection = True
+                    return
+                if receiver.mode == "500":
+                    self.send_error(500)
                     return
                 self.send_response(200)
                 self.send_header("Content-Type", "text/plain")
@@ -199,8 +214,8 @@ class Session:
     def user_dir(self):
         return Path(self.env["WINEPREFIX"]) / "drive_c/users" / os.environ.get("USER", "root")
 
-    def start(self, exe, *args):
-        p = subprocess.Popen(["wine", str(exe), *args], env=self.env, stdin=subprocess.DEVNULL,
+    def start(self, exe, *args, env=None):
+        p = subprocess.Popen(["wine", str(exe), *args], env={**self.env, **(env or {})}, stdin=subprocess.DEVNULL,
                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.procs.append(p)
         return p

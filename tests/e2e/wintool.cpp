@@ -5,6 +5,11 @@
 //   wintool version             the system's own version "major.minor" (RtlGetVersion, no manifest rules)
 //   wintool env NAME            the value of an environment variable as this process sees it
 //   wintool setres EXE NAME FILE  replaces the raw-data resource NAME (language 2052) of EXE with FILE
+//   wintool run NAME=VALUE... EXE [ARGS]  starts EXE with those variables set (Wine would reset TEMP and
+//                               PROGRAMFILES from its registry for a process started from Linux),
+//                               waits for it and returns its exit code
+//   wintool hold FILE           creates or opens FILE and keeps it open for writing (shared) until killed
+//   wintool overwrite FILE SRC  rewrites FILE with SRC's bytes whenever it can, until killed
 // Window handles are printed and taken in decimal. Output is UTF-8.
 #include <windows.h>
 
@@ -46,6 +51,17 @@ void Describe(HWND w) {
     Out(buf + Utf8(L"\"" + text + L"\"\n"));
 }
 
+bool ReadWhole(const wchar_t* path, std::string& data) {
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const DWORD size = GetFileSize(file, nullptr);
+    data.assign(size, '\0');
+    DWORD read = 0;
+    const BOOL ok = ReadFile(file, data.data(), size, &read, nullptr);
+    CloseHandle(file);
+    return ok && read == size;
+}
+
 BOOL CALLBACK EachTop(HWND w, LPARAM) {
     if (IsWindowVisible(w)) Describe(w);
     return TRUE;
@@ -78,6 +94,27 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     }
     if (argc < 3) return 2;
+    if (cmd == L"run") {
+        int i = 2;
+        for (; i + 1 < argc; ++i) {
+            std::wstring pair = argv[i];
+            const size_t eq = pair.find(L'=');
+            if (eq == std::wstring::npos) break;
+            SetEnvironmentVariableW(pair.substr(0, eq).c_str(), eq + 1 < pair.size() ? pair.c_str() + eq + 1 : nullptr);
+        }
+        std::wstring line;
+        for (int j = i; j < argc; ++j) line += (j > i ? L" \"" : L"\"") + std::wstring(argv[j]) + L"\"";
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        if (!CreateProcessW(argv[i], line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 255;
+        CloseHandle(pi.hThread);
+        WaitForSingleObject(pi.hProcess, INFINITE);
+        DWORD code = 255;
+        GetExitCodeProcess(pi.hProcess, &code);
+        CloseHandle(pi.hProcess);
+        return static_cast<int>(code);
+    }
     if (cmd == L"env") {
         wchar_t value[32768];
         const DWORD n = GetEnvironmentVariableW(argv[2], value, 32768);
@@ -85,15 +122,16 @@ int wmain(int argc, wchar_t** argv) {
         Out(Utf8(std::wstring(value, n)) + "\n");
         return 0;
     }
-    if (cmd == L"setres" && argc == 5) {
-        HANDLE file = CreateFileW(argv[4], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    if (cmd == L"hold") {
+        HANDLE file = CreateFileW(argv[2], GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE) return 1;
-        const DWORD size = GetFileSize(file, nullptr);
-        std::string data(size, '\0');
-        DWORD read = 0;
-        const BOOL ok = ReadFile(file, data.data(), size, &read, nullptr);
-        CloseHandle(file);
-        if (!ok || read != size) return 1;
+        Sleep(INFINITE);
+    }
+    if (cmd == L"setres" && argc == 5) {
+        std::string data;
+        if (!ReadWhole(argv[4], data)) return 1;
+        const DWORD size = static_cast<DWORD>(data.size());
         HANDLE update = BeginUpdateResourceW(argv[2], FALSE);
         if (!update) return 1;
         if (!UpdateResourceW(update, MAKEINTRESOURCEW(10), argv[3], MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED),
@@ -102,6 +140,20 @@ int wmain(int argc, wchar_t** argv) {
             return 1;
         }
         return EndUpdateResourceW(update, FALSE) ? 0 : 1;
+    }
+    if (cmd == L"overwrite" && argc == 4) {
+        std::string data;
+        if (!ReadWhole(argv[3], data)) return 1;
+        for (;;) {
+            HANDLE file = CreateFileW(argv[2], GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+            if (file != INVALID_HANDLE_VALUE) {
+                DWORD written = 0;
+                WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
+                SetEndOfFile(file);
+                CloseHandle(file);
+            }
+            Sleep(0);
+        }
     }
     HWND w = reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::wcstoul(argv[2], nullptr, 10)));
     if (!IsWindow(w)) return 1;

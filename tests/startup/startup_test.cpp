@@ -9,6 +9,7 @@
 #include "app/application.h"
 #include "startup/process_hardening.h"
 #include "startup/single_instance.h"
+#include "common/system_library.h"
 
 namespace tovarin::app {
 namespace {
@@ -80,6 +81,22 @@ TEST(ProcessHardening, NothingIsLoadedFromTheProgramsFolder) {
     EXPECT_EQ(after, nullptr);
     if (after) FreeLibrary(after);
     EXPECT_NE(LoadLibraryW(L"version.dll"), nullptr);  // system DLLs still load
+}
+
+TEST(SystemLibrary, BindsFromTheSystemFolderOnlyAndMissingMeansNull) {
+    // Found beside the test program by an ordinary load (test above), never here.
+    int (*planted)() = nullptr;
+    EXPECT_FALSE(SystemLibrary(L"planted_dll.dll").Bind(planted, "Planted"));
+    EXPECT_EQ(planted, nullptr);
+    const SystemLibrary version(L"version.dll");
+    DWORD(WINAPI * size)(LPCWSTR, LPDWORD) = nullptr;
+    EXPECT_TRUE(version.Bind(size, "GetFileVersionInfoSizeW"));
+    EXPECT_FALSE(version.Bind(size, "NoSuchFunction"));
+    EXPECT_EQ(size, nullptr);
+    // Every name in the tables is a real export (one wrong name would leave the whole table out).
+    EXPECT_NE(WinHttp(), nullptr);
+    EXPECT_NE(BCrypt(), nullptr);
+    EXPECT_NE(IpHelper(), nullptr);
 }
 
 }  // namespace

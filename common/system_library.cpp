@@ -1,0 +1,67 @@
+#include "common/system_library.h"
+
+#include <optional>
+#include <string>
+
+namespace tovarin {
+namespace {
+
+HMODULE LoadFromSystemFolder(const wchar_t* fileName) {
+    DWORD oldMode = 0;
+    const BOOL modeSet = ::SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &oldMode);
+    HMODULE module = ::LoadLibraryExW(fileName, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!module && ::GetLastError() == ERROR_INVALID_PARAMETER) {
+        // Windows 7 without the search flags: the full path, its dependencies
+        // looked up from the system folder too.
+        wchar_t folder[MAX_PATH];
+        const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+        if (length > 0 && length < MAX_PATH) {
+            const std::wstring path = std::wstring(folder, length) + L"\\" + fileName;
+            module = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+        }
+    }
+    if (modeSet) ::SetThreadErrorMode(oldMode, nullptr);
+    return module;
+}
+
+// A table with every function bound, or none.
+template <typename Table, typename BindAll>
+std::optional<Table> BindTable(const wchar_t* fileName, BindAll bindAll) {
+    const SystemLibrary dll(fileName);
+    Table table{};
+    if (bindAll(dll, table)) return table;
+    return std::nullopt;
+}
+
+}  // namespace
+
+SystemLibrary::SystemLibrary(const wchar_t* fileName) : module_(LoadFromSystemFolder(fileName)) {}
+
+const WinHttpFunctions* WinHttp() {
+    static const auto table = BindTable<WinHttpFunctions>(L"winhttp.dll", [](const SystemLibrary& dll, auto& f) {
+        return dll.Bind(f.WinHttpCrackUrl, "WinHttpCrackUrl") && dll.Bind(f.WinHttpOpen, "WinHttpOpen") &&
+               dll.Bind(f.WinHttpConnect, "WinHttpConnect") && dll.Bind(f.WinHttpOpenRequest, "WinHttpOpenRequest") &&
+               dll.Bind(f.WinHttpSendRequest, "WinHttpSendRequest") &&
+               dll.Bind(f.WinHttpReceiveResponse, "WinHttpReceiveResponse") &&
+               dll.Bind(f.WinHttpReadData, "WinHttpReadData") && dll.Bind(f.WinHttpCloseHandle, "WinHttpCloseHandle");
+    });
+    return table ? &*table : nullptr;
+}
+
+const BCryptFunctions* BCrypt() {
+    static const auto table = BindTable<BCryptFunctions>(L"bcrypt.dll", [](const SystemLibrary& dll, auto& f) {
+        return dll.Bind(f.BCryptOpenAlgorithmProvider, "BCryptOpenAlgorithmProvider") &&
+               dll.Bind(f.BCryptCloseAlgorithmProvider, "BCryptCloseAlgorithmProvider") &&
+               dll.Bind(f.BCryptCreateHash, "BCryptCreateHash") && dll.Bind(f.BCryptDestroyHash, "BCryptDestroyHash") &&
+               dll.Bind(f.BCryptHashData, "BCryptHashData") && dll.Bind(f.BCryptFinishHash, "BCryptFinishHash");
+    });
+    return table ? &*table : nullptr;
+}
+
+const IpHelperFunctions* IpHelper() {
+    static const auto table = BindTable<IpHelperFunctions>(
+        L"iphlpapi.dll", [](const SystemLibrary& dll, auto& f) { return dll.Bind(f.GetIfTable, "GetIfTable"); });
+    return table ? &*table : nullptr;
+}
+
+}  // namespace tovarin

@@ -1,0 +1,59 @@
+#pragma once
+// The DLLs the installer uses that are not among the system's known DLLs.
+// A static import of one is looked up in the installer's own folder (a
+// download folder) before wWinMain can restrict the search, so they are bound
+// at run time, from the system folder only.
+#include <windows.h>
+#include <bcrypt.h>
+#include <iphlpapi.h>
+#include <winhttp.h>
+
+namespace tovarin {
+
+// A DLL loaded from the system folder at first use and kept for the rest of
+// the run: threads nobody waits for may still be inside it when the process ends.
+class SystemLibrary {
+public:
+    explicit SystemLibrary(const wchar_t* fileName);
+
+    // Points fn at the export name; false (fn null) when the DLL or the export is missing.
+    template <typename Fn>
+    bool Bind(Fn*& fn, const char* name) const {
+        fn = module_ ? reinterpret_cast<Fn*>(reinterpret_cast<void*>(::GetProcAddress(module_, name))) : nullptr;
+        return fn != nullptr;
+    }
+
+private:
+    HMODULE module_;
+};
+
+// Each table is bound whole or not at all: null when the DLL or any of its
+// functions is missing, which the callers take as a failure.
+struct WinHttpFunctions {
+    decltype(::WinHttpCrackUrl)* WinHttpCrackUrl;
+    decltype(::WinHttpOpen)* WinHttpOpen;
+    decltype(::WinHttpConnect)* WinHttpConnect;
+    decltype(::WinHttpOpenRequest)* WinHttpOpenRequest;
+    decltype(::WinHttpSendRequest)* WinHttpSendRequest;
+    decltype(::WinHttpReceiveResponse)* WinHttpReceiveResponse;
+    decltype(::WinHttpReadData)* WinHttpReadData;
+    decltype(::WinHttpCloseHandle)* WinHttpCloseHandle;
+};
+const WinHttpFunctions* WinHttp();
+
+struct BCryptFunctions {
+    decltype(::BCryptOpenAlgorithmProvider)* BCryptOpenAlgorithmProvider;
+    decltype(::BCryptCloseAlgorithmProvider)* BCryptCloseAlgorithmProvider;
+    decltype(::BCryptCreateHash)* BCryptCreateHash;
+    decltype(::BCryptDestroyHash)* BCryptDestroyHash;
+    decltype(::BCryptHashData)* BCryptHashData;
+    decltype(::BCryptFinishHash)* BCryptFinishHash;
+};
+const BCryptFunctions* BCrypt();
+
+struct IpHelperFunctions {
+    decltype(::GetIfTable)* GetIfTable;
+};
+const IpHelperFunctions* IpHelper();
+
+}  // namespace tovarin
