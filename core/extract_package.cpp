@@ -2,6 +2,7 @@
 
 #include "app/install_state.h"
 #include "archive/archive_reader.h"
+#include "common/phase_trace.h"
 #include "core/payload_files.h"
 #include "library_hash.h"
 
@@ -28,6 +29,7 @@ bool ExtractPackage(const std::string& targetDir, const std::string& archivePath
     // Held until the module is unloaded (the reader goes first, below).
     const UniqueFile libraryLock = OpenVerifiedFile(libraryPath, expected, kLibrarySize);
     if (!libraryLock) return false;
+    TracePhase("library-checked");
     try {
         ExtractionProgress progress{0, updateProgress};
         ComPtr<archive::I7zArchiveReader> reader = archive::CreateArchiveReader(archive::kClassId7zFormat, libraryPath);
@@ -37,7 +39,9 @@ bool ExtractPackage(const std::string& targetDir, const std::string& archivePath
         for (std::uint32_t index = 0; index < count; ++index) {
             if (!reader->ItemIsFolder(index)) progress.total += reader->ItemSize(index);
         }
+        TracePhase("opened");
         reader->ExtractTo(targetDir);
+        TracePhase("extracted");
         reader->CloseArchive();
         return true;
     } catch (...) {

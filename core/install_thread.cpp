@@ -2,6 +2,7 @@
 
 #include "app/install_state.h"
 #include "common/handles.h"
+#include "common/phase_trace.h"
 #include "core/extract_package.h"
 #include "core/payload_files.h"
 #include "telemetry/installer_events.h"
@@ -26,15 +27,20 @@ bool TInstallThread::WritePayloadAndExtract() {
     // The package stays open, denying writes, until it has been extracted.
     const UniqueFile package = SaveResourceToFile("package", state::PackageTempPath());
     if (!package) return false;
+    TracePhase("package-written");
     // The library is closed at once: the loader cannot open a file that is
     // open for writing. ExtractPackage reopens it locked and checks its hash.
     if (!SaveResourceToFile("7zip_library", state::LibraryTempPath())) return false;
-    return ExtractPackage(state::InstallDir(), state::PackageTempPath(),
-                          [this](double fraction) { host_.QueueProgress(fraction); });
+    TracePhase("library-written");
+    const bool extracted = ExtractPackage(state::InstallDir(), state::PackageTempPath(),
+                                          [this](double fraction) { host_.QueueProgress(fraction); });
+    TracePhase("unloaded");
+    return extracted;
 }
 
 void TInstallThread::Execute() {
     try {
+        TracePhase("worker");
         host_.Synchronize([] { state::SetInstalling(true); });
         state::SetExtractSucceeded(true);
         // A payload that cannot be written fails like an extraction, so the
