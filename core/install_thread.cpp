@@ -4,6 +4,7 @@
 #include "common/handles.h"
 #include "common/phase_trace.h"
 #include "core/extract_package.h"
+#include "core/package_copy.h"
 #include "core/payload_files.h"
 #include "telemetry/installer_events.h"
 
@@ -24,18 +25,24 @@ TInstallThread::TInstallThread(InstallHost& host, std::function<void()> reportFa
     : host_(host), reportFailure_(std::move(reportFailure)) {}
 
 bool TInstallThread::WritePayloadAndExtract() {
-    // The package stays open, denying writes, until it has been extracted.
-    const UniqueFile package = SaveResourceToFile("package", state::PackageTempPath());
+    const std::optional<ResourceBytes> package = FindResourceBytes("package");
     if (!package) return false;
-    TracePhase("package-written");
+    // Created first, so that a temporary folder that takes no file stops the
+    // install before anything is extracted.
+    UniqueFile packageFile = CreatePayloadFile(state::PackageTempPath());
+    if (!packageFile) return false;
+    // The package is extracted straight from the image while its copy is
+    // written; the copy is complete and closed before any result is reported.
+    PackageCopy copy(std::move(packageFile), *package);
     // The library is closed at once: the loader cannot open a file that is
     // open for writing. ExtractPackage reopens it locked and checks its hash.
-    if (!SaveResourceToFile("7zip_library", state::LibraryTempPath())) return false;
+    if (!SaveResourceToFile("7zip_library", state::LibraryTempPath())) return false;  // copy waited for
     TracePhase("library-written");
-    const bool extracted = ExtractPackage(state::InstallDir(), state::PackageTempPath(),
+    const bool extracted = ExtractPackage(state::InstallDir(), package->data, package->size,
                                           [this](double fraction) { host_.QueueProgress(fraction); });
     TracePhase("unloaded");
-    return extracted;
+    const bool copied = copy.Wait();
+    return extracted && copied;
 }
 
 void TInstallThread::Execute() {

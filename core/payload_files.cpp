@@ -30,24 +30,38 @@ using UniqueHash = UniqueResource<BCRYPT_HASH_HANDLE, nullptr, HashCloser>;
 
 }  // namespace
 
-UniqueFile SaveResourceToFile(const std::string& resourceName, const std::string& filePath) {
+std::optional<ResourceBytes> FindResourceBytes(const std::string& resourceName) {
     // The resource stays mapped with the image; no copy is made.
     const std::wstring name = Widen(resourceName);
     HRSRC info = ::FindResourceW(nullptr, name.c_str(), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
-    if (!info) return {};
+    if (!info) return std::nullopt;
     HGLOBAL loaded = ::LoadResource(nullptr, info);
     const void* data = loaded ? ::LockResource(loaded) : nullptr;
     const DWORD size = ::SizeofResource(nullptr, info);
-    if (!data && size != 0) return {};
+    if (!data && size != 0) return std::nullopt;
+    return ResourceBytes{data, size};
+}
 
+UniqueFile CreatePayloadFile(const std::string& filePath) {
     // Opened without truncating, so a planted link is seen before anything is
     // written through it.
     UniqueFile file(::CreateFileW(Widen(filePath).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file || !IsPlainFile(file.get())) return {};
     if (!::SetEndOfFile(file.get())) return {};
+    return file;
+}
+
+bool WriteWhole(HANDLE file, const ResourceBytes& bytes) {
     DWORD written = 0;
-    if (size != 0 && (!::WriteFile(file.get(), data, size, &written, nullptr) || written != size)) return {};
+    return bytes.size == 0 || (::WriteFile(file, bytes.data, bytes.size, &written, nullptr) && written == bytes.size);
+}
+
+UniqueFile SaveResourceToFile(const std::string& resourceName, const std::string& filePath) {
+    const std::optional<ResourceBytes> bytes = FindResourceBytes(resourceName);
+    if (!bytes) return {};
+    UniqueFile file = CreatePayloadFile(filePath);
+    if (!file || !WriteWhole(file.get(), *bytes)) return {};
     return file;
 }
 
