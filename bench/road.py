@@ -57,7 +57,7 @@ def code_size(exe):
 class MemorySampler:
     """Peak private memory of the Wine process whose program is `name`: its
     anonymous pages (heap, stacks, copied-on-write pages) outside the
-    program's own image, read from /proc every 20 ms, so nothing runs inside
+    program's own image, read from /proc every 50 ms, so nothing runs inside
     the measured process."""
 
     def __init__(self, name, image):
@@ -99,7 +99,7 @@ class MemorySampler:
                     self.peak = max(self.peak, self.private(pid))
             except (OSError, ValueError):
                 pid = None
-            time.sleep(0.02)
+            time.sleep(0.05)
 
     def __enter__(self):
         self.thread.start()

@@ -47,8 +47,8 @@ bool TInstallThread::WritePayloadAndExtract() {
 
 void TInstallThread::Execute() {
     try {
-        TracePhase("worker");
         host_.Synchronize([] { state::SetInstalling(true); });
+        TracePhase("worker");
         state::SetExtractSucceeded(true);
         // A payload that cannot be written fails like an extraction, so the
         // window always gets its result.

@@ -1,8 +1,6 @@
 #include "ui/download_form.h"
 
 #include <atomic>
-#include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "app/application.h"
@@ -13,6 +11,7 @@
 #include "ui/close_dialog.h"
 #include "ui/font_choice.h"
 #include "ui/main_form.h"
+#include "ui/progress_mailbox.h"
 #include "ui/progress_math.h"
 #include "ui/progress_window.h"
 
@@ -30,7 +29,7 @@ constexpr COLORREF kTextColour = RGB(0x88, 0x88, 0x88);
 // The worker's hand-overs, posted to the window: one queue, so they keep
 // their order.
 constexpr UINT kSyncMessage = WM_APP + 1;      // wParam: host serial, lParam: new'd PendingCall holder
-constexpr UINT kProgressMessage = WM_APP + 2;  // wParam, lParam: low and high half of the fraction's bits
+constexpr UINT kProgressMessage = WM_APP + 2;  // the host's latest fraction is waiting
 constexpr UINT kDeferredFinish = WM_APP + 3;   // wParam: succeeded
 
 constexpr char kBackgroundPicture[] = "DOWNLOADBACKGROUND";
@@ -105,13 +104,11 @@ public:
     }
 
     void QueueProgress(double fraction) override {
-        std::uint64_t bits = 0;
-        static_assert(sizeof bits == sizeof fraction);
-        std::memcpy(&bits, &fraction, sizeof bits);
         // A report for a window that has gone has nobody to draw it.
-        PostMessageW(window_, kProgressMessage, static_cast<WPARAM>(static_cast<std::uint32_t>(bits)),
-                     static_cast<LPARAM>(static_cast<std::uint32_t>(bits >> 32)));
+        if (progress_.Put(fraction)) PostMessageW(window_, kProgressMessage, 0, 0);
     }
+    // The window's handler of kProgressMessage.
+    double TakeProgress() { return progress_.Take(); }
 
     // User-interface thread: inside a synchronised call, or (no worker thread
     // could be started) during the window's creation.
@@ -145,6 +142,7 @@ private:
 
     const WPARAM serial_;
     UniqueHandle gone_;
+    ProgressMailbox progress_;
     // Written before the worker starts, constant afterwards.
     HWND window_ = nullptr;
     DWORD uiThread_ = 0;
@@ -287,15 +285,10 @@ bool TDownloadForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& resul
             return true;
         }
         return false;
-    case kProgressMessage: {
-        const std::uint64_t bits =
-            (static_cast<std::uint64_t>(static_cast<std::uint32_t>(lp)) << 32) | static_cast<std::uint32_t>(wp);
-        double fraction = 0;
-        std::memcpy(&fraction, &bits, sizeof fraction);
-        updateProgress(fraction);
+    case kProgressMessage:
+        if (host_) updateProgress(host_->TakeProgress());
         result = 0;
         return true;
-    }
     case kSyncMessage:
         if (host_) {
             host_->RunPending(wp, lp);
