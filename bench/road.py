@@ -129,6 +129,7 @@ def run_installer():
         out = wine(probe, "install", winpath(installer), timeout=300)
     if out.returncode != 0:
         raise SystemExit(f"probe failed ({out.returncode}): {out.stdout}{out.stderr}")
+    (installer.parent / "probe-last.txt").write_text(out.stdout)  # every mark and round trip, to look into
     marks, trips = {}, []
     for line in out.stdout.splitlines():
         parts = line.split()
