@@ -146,6 +146,9 @@ void TCloseDialogForm::PaintBackground(HDC dc, const RECT& client) {
     SkinForm::PaintBackground(dc, client);
     // The white panel with rounded corners and a raised one-pixel bevel.
     UniqueRegion panel(CreateRoundRectRgn(0, 0, client.right, client.bottom, kCorner, kCorner));
+    // A clip region is in device units: follow the buffer's moved origin.
+    POINT origin{};
+    if (panel && GetViewportOrgEx(dc, &origin)) OffsetRgn(panel.get(), origin.x, origin.y);
     if (panel) SelectClipRgn(dc, panel.get());
     SetDCBrushColor(dc, kPanelColour);
     FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));

@@ -269,16 +269,22 @@ void SkinForm::Paint() {
     RECT client{};
     GetClientRect(hwnd_, &client);
     // Everything is composed off screen and copied in one go: no flicker.
+    // Only the invalid area is composed (a new caption is a few hundred
+    // pixels, not the whole window); the buffer's origin is moved onto it.
+    const RECT& area = ps.rcPaint;
     HDC memory = CreateCompatibleDC(dc);
-    HBITMAP buffer = memory ? CreateCompatibleBitmap(dc, client.right, client.bottom) : nullptr;
+    HBITMAP buffer = memory && area.right > area.left && area.bottom > area.top
+                         ? CreateCompatibleBitmap(dc, area.right - area.left, area.bottom - area.top)
+                         : nullptr;
     HDC target = buffer ? memory : dc;
     HGDIOBJ old = buffer ? SelectObject(memory, buffer) : nullptr;
+    if (buffer) SetViewportOrgEx(memory, -area.left, -area.top, nullptr);
     PaintBackground(target, client);
     for (const auto& c : controls_) c->Paint(target);
     PaintOverControls(target);
     if (buffer) {
-        BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
-               ps.rcPaint.bottom - ps.rcPaint.top, memory, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
+        BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, memory, area.left, area.top,
+               SRCCOPY);
         SelectObject(memory, old);
         DeleteObject(buffer);
     }
