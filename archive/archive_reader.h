@@ -6,14 +6,18 @@
 #include "common/handles.h"
 
 #include <cstdint>
-#include <stdexcept>
+#include <exception>
 #include <string>
 
 namespace tovarin::archive {
 
-class ArchiveError : public std::runtime_error {
+class ArchiveError : public std::exception {
 public:
-    using std::runtime_error::runtime_error;
+    explicit ArchiveError(std::string message) : message_(std::move(message)) {}
+    const char* what() const noexcept override { return message_.c_str(); }
+
+private:
+    std::string message_;
 };
 
 // Callbacks take the sender registered with them; 0 means success.

@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Makes a seed-sized package: about 213 items, about 175 MB unpacked, mixed
 compressible binaries, packed like the real one (LZMA + BCJ2, packed header).
+With PRODUCT_EXE, that program is the package's Tovarin.exe, so an install can
+start a real product; otherwise Tovarin.exe is noise like the rest.
 
-usage: make_payload.py 7zz OUTDIR   (writes OUTDIR/payload.7z)
+usage: make_payload.py 7zz OUTDIR [PRODUCT_EXE]   (writes OUTDIR/payload.7z)
 """
 import os
 import random
@@ -10,7 +12,8 @@ import shutil
 import subprocess
 import sys
 
-seven, out = sys.argv[1], sys.argv[2]
+seven, out = sys.argv[1], os.path.abspath(sys.argv[2])
+product = sys.argv[3] if len(sys.argv) > 3 else None
 stage = os.path.join(out, "stage")
 shutil.rmtree(stage, ignore_errors=True)
 os.makedirs(stage)
@@ -48,12 +51,16 @@ scale = (total_target - sum(sizes[:4])) / sum(sizes[4:])
 sizes = sizes[:4] + [int(s * scale) for s in sizes[4:]]
 for i, size in enumerate(sizes):
     folder = "." if i == 0 else folders[i % len(folders)]
-    name = "Tovarin.exe" if i == 0 else f"part{i:03d}." + ("dll" if i % 3 else "dat")
+    name = ("Tovarin.dat" if product else "Tovarin.exe") if i == 0 else f"part{i:03d}." + ("dll" if i % 3 else "dat")
     path = os.path.join(stage, folder, name)
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "wb") as f:
         f.write(content(size))
 os.makedirs(os.path.join(stage, "logs"), exist_ok=True)
+if product:
+    # In place of one of the small files, so the item count stays.
+    os.remove(os.path.join(stage, folders[199 % len(folders)], "part199.dll"))
+    shutil.copy(product, os.path.join(stage, "Tovarin.exe"))
 
 payload = os.path.join(out, "payload.7z")
 if os.path.exists(payload):

@@ -2,10 +2,14 @@
 
 #include "app/install_state.h"
 #include "archive/archive_reader.h"
+#include "archive/memory_stream.h"
+#include "archive/t7z_stream.h"
+#include "common/phase_trace.h"
 #include "core/payload_files.h"
 #include "library_hash.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace tovarin::core {
 
@@ -20,8 +24,10 @@ HRESULT ExtractProgress(void* sender, bool isTotal, std::int64_t value) {
     return 0;
 }
 
-bool ExtractPackage(const std::string& targetDir, const std::string& archivePath,
-                    const std::function<void(double)>& updateProgress, std::string* failure) {
+namespace {
+
+bool Extract(const std::string& targetDir, const std::function<void(archive::I7zArchiveReader&)>& open,
+             const std::function<void(double)>& updateProgress, std::string* failure) {
     const std::string& libraryPath = state::LibraryTempPath();
     Sha256 expected{};
     std::copy(std::begin(kLibrarySha256), std::end(kLibrarySha256), expected.begin());
@@ -31,16 +37,19 @@ bool ExtractPackage(const std::string& targetDir, const std::string& archivePath
         if (failure) *failure = libraryPath + " is not the archive library this installer carries";
         return false;
     }
+    TracePhase("library-checked");
     try {
         ExtractionProgress progress{0, updateProgress};
         ComPtr<archive::I7zArchiveReader> reader = archive::CreateArchiveReader(archive::kClassId7zFormat, libraryPath);
         reader->SetProgressCallback(&progress, ExtractProgress);
-        reader->OpenArchiveFile(archivePath);
+        open(*reader.get());
         const std::uint32_t count = reader->ItemCount();
         for (std::uint32_t index = 0; index < count; ++index) {
             if (!reader->ItemIsFolder(index)) progress.total += reader->ItemSize(index);
         }
+        TracePhase("opened");
         reader->ExtractTo(targetDir);
+        TracePhase("extracted");
         reader->CloseArchive();
         return true;
     } catch (const std::exception& error) {
@@ -49,6 +58,27 @@ bool ExtractPackage(const std::string& targetDir, const std::string& archivePath
     } catch (...) {
         return false;
     }
+}
+
+}  // namespace
+
+bool ExtractPackage(const std::string& targetDir, const std::string& archivePath,
+                    const std::function<void(double)>& updateProgress, std::string* failure) {
+    return Extract(
+        targetDir, [&](archive::I7zArchiveReader& reader) { reader.OpenArchiveFile(archivePath); }, updateProgress,
+        failure);
+}
+
+bool ExtractPackage(const std::string& targetDir, const void* package, std::uint64_t size,
+                    const std::function<void(double)>& updateProgress, std::string* failure) {
+    return Extract(
+        targetDir,
+        [&](archive::I7zArchiveReader& reader) {
+            const ComPtr<archive::T7zStream> stream =
+                archive::T7zStream::Owning(std::make_unique<archive::MemoryByteStream>(package, size));
+            reader.OpenArchiveStream(static_cast<archive::IInStream*>(stream.get()));
+        },
+        updateProgress, failure);
 }
 
 }  // namespace tovarin::core

@@ -28,4 +28,8 @@ HRESULT ExtractProgress(void* sender, bool isTotal, std::int64_t value);
 bool ExtractPackage(const std::string& targetDir, const std::string& archivePath,
                     const std::function<void(double)>& updateProgress, std::string* failure = nullptr);
 
+// The same for a package held in memory that stays mapped until this returns.
+bool ExtractPackage(const std::string& targetDir, const void* package, std::uint64_t size,
+                    const std::function<void(double)>& updateProgress, std::string* failure = nullptr);
+
 }  // namespace tovarin::core

@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "common/phase_trace.h"
 #include "common/product_info.h"
 #include "common/text.h"
 #include "core/shortcuts.h"
@@ -40,11 +41,14 @@ void FinishInstall(bool succeeded, CompletionWindow& window, CompletionSystem& s
         window.popDialog(state::DialogKind::Error, kInstallFailedMessage);
         return;
     }
+    TracePhase("finish");
     const std::string dir = state::InstallDir();
     const std::string target = dir + "\\" + kProductExe;
     system.MakeProgramsShortcut(kProductName, target, kProductName, kProductDescription);
     if (state::CreateDesktopShortcut()) system.MakeDesktopShortcut(target, kProductName, kProductDescription);
+    TracePhase("shortcuts");
     if (state::OpenAfterInstall()) system.Launch(window.LaunchOwner(), target, dir);
+    TracePhase("launched");
     system.SendSucceeded();
     window.HideWindow();
     // Gives the event's thread time to deliver before the process goes.

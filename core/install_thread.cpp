@@ -2,8 +2,10 @@
 
 #include "app/install_state.h"
 #include "common/handles.h"
+#include "common/phase_trace.h"
 #include "common/text.h"
 #include "core/extract_package.h"
+#include "core/package_copy.h"
 #include "core/payload_files.h"
 #include "telemetry/installer_events.h"
 
@@ -24,25 +26,40 @@ TInstallThread::TInstallThread(InstallHost& host, FailureReport reportFailure)
     : host_(host), reportFailure_(std::move(reportFailure)) {}
 
 bool TInstallThread::WritePayloadAndExtract(std::string& failure) {
-    // The package stays open, denying writes, until it has been extracted.
-    const UniqueFile package = SaveResourceToFile("package", state::PackageTempPath());
+    const std::optional<ResourceBytes> package = FindResourceBytes("package");
     if (!package) {
+        failure = "The installer carries no package";
+        return false;
+    }
+    // Created first, so that a temporary folder that takes no file stops the
+    // install before anything is extracted.
+    UniqueFile packageFile = CreatePayloadFile(state::PackageTempPath());
+    if (!packageFile) {
         failure = "Cannot write " + state::PackageTempPath();
         return false;
     }
+    // The package is extracted straight from the image while its copy is
+    // written; the copy is complete and closed before any result is reported.
+    PackageCopy copy(std::move(packageFile), *package);
     // The library is closed at once: the loader cannot open a file that is
     // open for writing. ExtractPackage reopens it locked and checks its hash.
-    if (!SaveResourceToFile("7zip_library", state::LibraryTempPath())) {
+    if (!SaveResourceToFile("7zip_library", state::LibraryTempPath())) {  // the copy is waited for
         failure = "Cannot write " + state::LibraryTempPath();
         return false;
     }
-    return ExtractPackage(state::InstallDir(), state::PackageTempPath(),
-                          [this](double fraction) { host_.QueueProgress(fraction); }, &failure);
+    TracePhase("library-written");
+    const bool extracted = ExtractPackage(state::InstallDir(), package->data, package->size,
+                                          [this](double fraction) { host_.QueueProgress(fraction); }, &failure);
+    TracePhase("unloaded");
+    const bool copied = copy.Wait();
+    if (extracted && !copied) failure = "Cannot write " + state::PackageTempPath();
+    return extracted && copied;
 }
 
 void TInstallThread::Execute() {
     try {
         host_.Synchronize([] { state::SetInstalling(true); });
+        TracePhase("worker");
         state::SetExtractSucceeded(true);
         // A payload that cannot be written fails like an extraction, so the
         // window always gets its result.

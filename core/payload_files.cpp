@@ -31,21 +31,33 @@ using UniqueHash = UniqueResource<BCRYPT_HASH_HANDLE, nullptr, HashCloser>;
 
 }  // namespace
 
-UniqueFile SaveResourceToFile(const std::string& resourceName, const std::string& filePath) {
+std::optional<ResourceBytes> FindResourceBytes(const std::string& resourceName) {
     // The resource stays mapped with the image; no copy is made.
     const std::string_view resource = RawResource(nullptr, Widen(resourceName).c_str());
-    if (!resource.data()) return {};
-    const void* data = resource.data();
-    const auto size = static_cast<DWORD>(resource.size());
+    if (!resource.data()) return std::nullopt;
+    return ResourceBytes{resource.data(), static_cast<DWORD>(resource.size())};
+}
 
+UniqueFile CreatePayloadFile(const std::string& filePath) {
     // Opened without truncating, so a planted link is seen before anything is
     // written through it.
     UniqueFile file(::CreateFileW(Widen(filePath).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file || !IsPlainFile(file.get())) return {};
     if (!::SetEndOfFile(file.get())) return {};
+    return file;
+}
+
+bool WriteWhole(HANDLE file, const ResourceBytes& bytes) {
     DWORD written = 0;
-    if (size != 0 && (!::WriteFile(file.get(), data, size, &written, nullptr) || written != size)) return {};
+    return bytes.size == 0 || (::WriteFile(file, bytes.data, bytes.size, &written, nullptr) && written == bytes.size);
+}
+
+UniqueFile SaveResourceToFile(const std::string& resourceName, const std::string& filePath) {
+    const std::optional<ResourceBytes> bytes = FindResourceBytes(resourceName);
+    if (!bytes) return {};
+    UniqueFile file = CreatePayloadFile(filePath);
+    if (!file || !WriteWhole(file.get(), *bytes)) return {};
     return file;
 }
 

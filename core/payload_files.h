@@ -13,6 +13,21 @@ namespace tovarin::core {
 
 using Sha256 = std::array<std::uint8_t, 32>;
 
+// An RCDATA resource of the running executable, mapped with its image for the
+// life of the process.
+struct ResourceBytes {
+    const void* data;
+    DWORD size;
+};
+std::optional<ResourceBytes> FindResourceBytes(const std::string& resourceName);
+
+// Creates filePath empty, or empties the file there, for writing; never
+// through a link (see SaveResourceToFile). An empty handle on any failure.
+UniqueFile CreatePayloadFile(const std::string& filePath);
+
+// Writes all of bytes at the file's position in one write.
+bool WriteWhole(HANDLE file, const ResourceBytes& bytes);
+
 // Writes the RCDATA resource resourceName of the running executable to
 // filePath in one write, straight from the loaded image. An existing file is
 // replaced, but never through a link: a reparse point or a file with more than

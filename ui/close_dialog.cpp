@@ -135,7 +135,10 @@ void TCloseDialogForm::PlaceAndShape() {
 void TCloseDialogForm::PaintBackground(HDC dc, const RECT& client) {
     SkinForm::PaintBackground(dc, client);
     // The white panel with rounded corners and a raised one-pixel bevel.
-    const UniqueRegion panel(CreateRoundRectRgn(0, 0, client.right, client.bottom, panelCorner_, panelCorner_));
+    UniqueRegion panel(CreateRoundRectRgn(0, 0, client.right, client.bottom, panelCorner_, panelCorner_));
+    // A clip region is in device units: follow the buffer's moved origin.
+    POINT origin{};
+    if (panel && GetViewportOrgEx(dc, &origin)) OffsetRgn(panel.get(), origin.x, origin.y);
     const ClipSelection clip(dc, panel.get());
     SetDCBrushColor(dc, panelColour_);
     FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));

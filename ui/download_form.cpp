@@ -11,6 +11,7 @@
 #include "ui/font_choice.h"
 #include "ui/hand_off.h"
 #include "ui/main_form.h"
+#include "ui/progress_mailbox.h"
 #include "ui/progress_math.h"
 
 namespace tovarin::ui {
@@ -70,9 +71,12 @@ public:
 
     void QueueProgress(double fraction) override {
         // A report for a window that has gone has nobody to draw it.
-        handOff_->Post([this, fraction] {
-            if (form_) form_->updateProgress(fraction);
-        });
+        // One report waits at a time; newer ones replace it (see ProgressMailbox).
+        if (progress_.Put(fraction)) {
+            handOff_->Post([this] {
+                if (form_) form_->updateProgress(progress_.Take());
+            });
+        }
     }
 
     // User-interface thread: inside a synchronised call, or (no worker thread
@@ -104,6 +108,7 @@ private:
         int& count_;
     };
 
+    ProgressMailbox progress_;
     // User-interface thread only.
     TDownloadForm* form_;
     int synchronizing_ = 0;

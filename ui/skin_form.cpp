@@ -346,17 +346,22 @@ void SkinForm::Paint() {
     RECT client{};
     GetClientRect(hwnd_, &client);
     // Everything is composed off screen and copied in one go: no flicker.
+    // Only the invalid area is composed (a new caption is a few hundred
+    // pixels, not the whole window); the buffer's origin is moved onto it.
+    const RECT& area = paint.Dirty();
     const UniqueMemoryDC memory(CreateCompatibleDC(dc));
-    const UniqueBitmap buffer(memory ? CreateCompatibleBitmap(dc, client.right, client.bottom) : nullptr);
+    const UniqueBitmap buffer(memory && area.right > area.left && area.bottom > area.top
+                                  ? CreateCompatibleBitmap(dc, area.right - area.left, area.bottom - area.top)
+                                  : nullptr);
     const Selection selected(buffer ? memory.get() : nullptr, buffer.get());
     const HDC target = buffer ? memory.get() : dc;
+    if (buffer) SetViewportOrgEx(target, -area.left, -area.top, nullptr);
     PaintBackground(target, client);
     for (const auto& c : controls_) c->Paint(target);
     PaintOverControls(target);
     if (buffer) {
-        const RECT& dirty = paint.Dirty();
-        BitBlt(dc, dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, memory.get(), dirty.left,
-               dirty.top, SRCCOPY);
+        BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, memory.get(), area.left,
+               area.top, SRCCOPY);
     }
 }
 

@@ -226,7 +226,9 @@ TEST(ArchiveExtraction, AnItemTheLibraryReportsDamagedFailsTheExtraction) {
         const std::string message = RaisedMessage([&] { reader->ExtractTo(target); });
         EXPECT_THAT(message, HasSubstr(row.item + "): "));
         EXPECT_THAT(message, HasSubstr(row.kind));
-        if (!row.before.empty()) EXPECT_EQ(ReadAll(target + "\\" + row.before), "sound\r\n");
+        if (!row.before.empty()) {
+            EXPECT_EQ(ReadAll(target + "\\" + row.before), "sound\r\n");
+        }
     }
 }
 

@@ -166,4 +166,27 @@ TEST_F(ExtractPackageTest, FailsForUnsafeItemsSwappedLibrariesAndMissingPackages
     EXPECT_EQ(::GetModuleHandleW(L"7z.dll"), nullptr) << "never loaded";
 }
 
+// The worker extracts the package straight from its resource.
+TEST_F(ExtractPackageTest, FromMemoryExtractsAsFromTheFileAndFailsOnDamagedPackages) {
+    const std::string package = ReadAll(TOVARIN_TEST_PAYLOAD_PACKAGE);
+    const std::string target = dir_ + "\\memory";
+    const auto progress = [this](double f) { fractions_.push_back(f); };
+    ASSERT_TRUE(ExtractPackage(target, package.data(), package.size(), progress));
+    ASSERT_TRUE(Extract(TOVARIN_TEST_PAYLOAD_PACKAGE, dir_ + "\\file"));
+    for (const char* item : {"\\Tovarin.exe", "\\readme.txt"}) {
+        EXPECT_FALSE(ReadAll(target + item).empty()) << item;
+        EXPECT_EQ(ReadAll(target + item), ReadAll(dir_ + "\\file" + item)) << item;
+    }
+    ASSERT_FALSE(fractions_.empty());
+    EXPECT_DOUBLE_EQ(fractions_.back(), 1.0);
+    EXPECT_EQ(::GetModuleHandleW(L"7z.dll"), nullptr) << "the library is unloaded afterwards";
+
+    const std::string damaged[] = {package.substr(0, package.size() / 2), package.substr(0, 40),
+                                   ReadAll(kData + "/not-an-archive.7z"), ""};
+    for (const std::string& bytes : damaged) {
+        EXPECT_FALSE(ExtractPackage(dir_ + "\\damaged", bytes.data(), bytes.size(), progress)) << bytes.size();
+    }
+    EXPECT_EQ(::GetModuleHandleW(L"7z.dll"), nullptr);
+}
+
 }  // namespace

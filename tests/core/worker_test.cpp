@@ -82,7 +82,7 @@ protected:
     std::string install_;
 };
 
-#ifndef TOVARIN_UNSAFE_PAYLOAD
+#if !defined(TOVARIN_UNSAFE_PAYLOAD) && !defined(TOVARIN_DAMAGED_PAYLOAD)
 
 TEST_F(WorkerTest, InstallsWritesBothTemporaryFilesAndReportsSuccessOnce) {
     Run();
@@ -123,8 +123,8 @@ TEST_F(WorkerTest, AFileInTheWayFailsWithOneEventAndKeepsTheTemporaryFiles) {
     EXPECT_EQ(host_.events, kFailed);
     EXPECT_EQ(failureEvents_, 1);
     EXPECT_THAT(failure_, ::testing::HasSubstr("0x80070020")) << "the binding's message: sharing violation";
-    EXPECT_TRUE(Exists(temp_ + "/tovarin.7z"));
-    EXPECT_TRUE(Exists(temp_ + "/7z.dll"));
+    EXPECT_EQ(ReadAll(temp_ + "/tovarin.7z"), ReadAll(TOVARIN_TEST_PAYLOAD_PACKAGE)) << "whole, though written aside";
+    EXPECT_EQ(ReadAll(temp_ + "/7z.dll"), ReadAll(TOVARIN_TEST_LIBRARY));
 }
 
 TEST_F(WorkerTest, RunsOnAThreadOfItsOwn) {
@@ -133,6 +133,19 @@ TEST_F(WorkerTest, RunsOnAThreadOfItsOwn) {
     EXPECT_EQ(host_.events, kSucceeded);
     EXPECT_EQ(failureEvents_, 0);
     for (DWORD thread : host_.syncThreads) EXPECT_NE(thread, ::GetCurrentThreadId());
+}
+
+#elif defined(TOVARIN_DAMAGED_PAYLOAD)
+
+// The package is read from the image while its copy is written: the copy is
+// still whole and left behind when the package turns out to be damaged.
+TEST_F(WorkerTest, ADamagedPackageFailsWithOneEventAndLeavesBothTemporaryFiles) {
+    Run();
+    EXPECT_EQ(host_.events, kFailed);
+    EXPECT_EQ(failureEvents_, 1);
+    EXPECT_FALSE(state::ExtractSucceeded());
+    EXPECT_EQ(ReadAll(temp_ + "/tovarin.7z"), ReadAll(TOVARIN_DAMAGED_PAYLOAD));
+    EXPECT_EQ(ReadAll(temp_ + "/7z.dll"), ReadAll(TOVARIN_TEST_LIBRARY));
 }
 
 #else

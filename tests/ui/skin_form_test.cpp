@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/close_dialog.h"
 #include "ui/skin_form.h"
 
 namespace tovarin::ui {
@@ -124,6 +125,45 @@ TEST(SkinForm, PaintsWithoutPicturesAndWithMissingOnes) {
     HDC dc = GetDC(form.Handle());
     EXPECT_EQ(GetPixel(dc, 120, 50), RGB(1, 2, 3));
     ReleaseDC(form.Handle(), dc);
+}
+
+// Samples of area on screen, every third pixel.
+std::vector<COLORREF> Pixels(HWND window, const RECT& area) {
+    std::vector<COLORREF> pixels;
+    HDC dc = GetDC(window);
+    for (int y = area.top; y < area.bottom; y += 3) {
+        for (int x = area.left; x < area.right; x += 3) pixels.push_back(GetPixel(dc, x, y));
+    }
+    ReleaseDC(window, dc);
+    return pixels;
+}
+
+// Only the invalid area is composed: it must come out as in a full repaint,
+// for a plain form and for the dialog that clips its panel to a region.
+TEST(SkinForm, ARepaintOfPartOfTheWindowDrawsWhatAFullOneDoes) {
+    TestForm form;
+    form.upper->SetFill(RGB(1, 2, 3));
+    std::unique_ptr<TCloseDialogForm> dialog = TCloseDialogForm::Create();
+    ASSERT_TRUE(dialog);
+    RECT dialogClient{};
+    GetClientRect(dialog->Handle(), &dialogClient);
+    const struct {
+        SkinForm* form;
+        RECT area;
+    } rows[] = {{&form, {130, 40, 170, 70}},
+                {dialog.get(), {dialogClient.right - 40, dialogClient.bottom - 30, dialogClient.right, dialogClient.bottom}}};
+    for (const auto& row : rows) {
+        row.form->Show();
+        RedrawWindow(row.form->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        const std::vector<COLORREF> full = Pixels(row.form->Handle(), row.area);
+        HDC dc = GetDC(row.form->Handle());
+        SetDCBrushColor(dc, RGB(250, 0, 250));
+        FillRect(dc, &row.area, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+        ReleaseDC(row.form->Handle(), dc);
+        RedrawWindow(row.form->Handle(), &row.area, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        EXPECT_EQ(Pixels(row.form->Handle(), row.area), full) << row.area.left;
+        row.form->Hide();
+    }
 }
 
 }  // namespace

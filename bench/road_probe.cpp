@@ -1,0 +1,180 @@
+// Watches one install from outside the installer, for bench/road.py.
+//   road_probe install EXE     starts EXE, clicks Install once the main window is
+//                              up, and prints the installer's phase marks, the
+//                              progress window's message round trips and when
+//                              it went; then closes the product it started
+//   road_probe run COMMAND...  runs a program and prints how long it ran
+// Every time is a performance-counter reading in seconds: all processes of one
+// Wine (or one Windows) share that clock, so marks and samples line up.
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+double Frequency() {
+    LARGE_INTEGER f;
+    ::QueryPerformanceFrequency(&f);
+    return double(f.QuadPart);
+}
+
+double Now() {
+    LARGE_INTEGER t;
+    ::QueryPerformanceCounter(&t);
+    return double(t.QuadPart) / Frequency();
+}
+
+// The debug-output listener protocol (what DebugView speaks): the writer waits
+// for BUFFER_READY, fills the buffer, sets DATA_READY.
+struct DebugListener {
+    HANDLE bufferReady = ::CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_BUFFER_READY");
+    HANDLE dataReady = ::CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_DATA_READY");
+    HANDLE mapping = ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, L"DBWIN_BUFFER");
+    struct Buffer {
+        DWORD pid;
+        char text[4096 - sizeof(DWORD)];
+    }* buffer = static_cast<Buffer*>(::MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 4096));
+    std::atomic<bool> stop{false};
+    std::vector<std::string> lines;  // listener thread until stop, then main
+
+    static DWORD WINAPI Run(void* self) {
+        auto& l = *static_cast<DebugListener*>(self);
+        while (!l.stop) {
+            ::SetEvent(l.bufferReady);
+            if (::WaitForSingleObject(l.dataReady, 50) != WAIT_OBJECT_0) continue;
+            const char* text = l.buffer->text;
+            if (std::strncmp(text, "tovarin-phase ", 14) == 0) l.lines.emplace_back(text + 14);
+        }
+        return 0;
+    }
+};
+
+struct Found {
+    DWORD pid;
+    const wchar_t* cls;
+    HWND hwnd;
+};
+
+BOOL CALLBACK FindVisible(HWND w, LPARAM p) {
+    auto& f = *reinterpret_cast<Found*>(p);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(w, &pid);
+    wchar_t cls[64] = {};
+    ::GetClassNameW(w, cls, 64);
+    if ((f.pid == 0 || pid == f.pid) && ::IsWindowVisible(w) && std::wcscmp(cls, f.cls) == 0) {
+        f.hwnd = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND VisibleWindow(DWORD pid, const wchar_t* cls) {
+    Found f{pid, cls, nullptr};
+    ::EnumWindows(FindVisible, reinterpret_cast<LPARAM>(&f));
+    return f.hwnd;
+}
+
+HWND WaitVisible(DWORD pid, const wchar_t* cls, double seconds) {
+    const double end = Now() + seconds;
+    while (Now() < end) {
+        if (HWND w = VisibleWindow(pid, cls)) return w;
+        ::Sleep(2);
+    }
+    return nullptr;
+}
+
+struct Trips {
+    HWND window;
+    std::atomic<bool> stop{false};
+    std::vector<std::pair<double, double>> samples;  // sent at, round trip
+
+    static DWORD WINAPI Run(void* self) {
+        auto& t = *static_cast<Trips*>(self);
+        while (!t.stop) {
+            const double sent = Now();
+            DWORD_PTR answer = 0;
+            if (!::SendMessageTimeoutW(t.window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer)) break;
+            if (!t.stop) t.samples.emplace_back(sent, Now() - sent);
+            const double next = sent + 0.010;
+            while (!t.stop && Now() < next) ::Sleep(1);
+        }
+        return 0;
+    }
+};
+
+int Install(const wchar_t* exe) {
+    DebugListener listener;
+    if (!listener.buffer) return 3;
+    HANDLE listen = ::CreateThread(nullptr, 0, DebugListener::Run, &listener, 0, nullptr);
+
+    std::wstring command = L"\"" + std::wstring(exe) + L"\"";
+    STARTUPINFOW si{sizeof si};
+    PROCESS_INFORMATION pi{};
+    const double started = Now();
+    if (!::CreateProcessW(exe, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 3;
+    std::printf("started %.6f\n", started);
+    HWND main = WaitVisible(pi.dwProcessId, L"TMainForm", 60);
+    if (!main) return 4;
+    std::printf("first-window %.6f\n", Now());
+    ::Sleep(1000);  // let start-up settle: its telemetry, the first paint
+
+    // Install sits at 245, 230 (260 x 71) in the main window's client area.
+    const LPARAM at = MAKELPARAM(245 + 130, 230 + 35);
+    std::printf("click %.6f\n", Now());
+    ::PostMessageW(main, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::PostMessageW(main, WM_LBUTTONUP, 0, at);
+
+    HWND progress = WaitVisible(pi.dwProcessId, L"TDownloadForm", 30);
+    if (!progress) return 5;
+    std::printf("progress-shown %.6f\n", Now());
+    // One message round trip every 10 ms on a thread of its own, so that a
+    // blocked window does not delay noticing that it has gone.
+    Trips trips{progress};
+    HANDLE tripper = ::CreateThread(nullptr, 0, Trips::Run, &trips, 0, nullptr);
+    while (::IsWindowVisible(progress)) ::Sleep(1);
+    trips.stop = true;
+    std::printf("gone %.6f\n", Now());
+    ::WaitForSingleObject(pi.hProcess, 30000);
+    DWORD code = 0;
+    ::GetExitCodeProcess(pi.hProcess, &code);
+    std::printf("exit %.6f %lu\n", Now(), code);
+    if (HWND product = WaitVisible(0, L"TovarinProduct", 10)) ::PostMessageW(product, WM_CLOSE, 0, 0);
+
+    listener.stop = true;
+    ::WaitForSingleObject(listen, 5000);
+    const double frequency = Frequency();
+    for (const std::string& line : listener.lines) {
+        const std::size_t space = line.rfind(' ');
+        std::printf("phase %s %.6f\n", line.substr(0, space).c_str(), std::stod(line.substr(space + 1)) / frequency);
+    }
+    ::WaitForSingleObject(tripper, 15000);
+    for (const auto& [sent, trip] : trips.samples) std::printf("trip %.6f %.6f\n", sent, trip);
+    return 0;
+}
+
+int Run(int argc, wchar_t** argv) {
+    std::wstring command;
+    for (int i = 2; i < argc; ++i) command += (i > 2 ? L" \"" : L"\"") + std::wstring(argv[i]) + L"\"";
+    STARTUPINFOW si{sizeof si};
+    PROCESS_INFORMATION pi{};
+    const double started = Now();
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 3;
+    ::WaitForSingleObject(pi.hProcess, INFINITE);
+    const double ended = Now();
+    DWORD code = 0;
+    ::GetExitCodeProcess(pi.hProcess, &code);
+    std::printf("run %.6f %.6f %lu\n", started, ended, code);
+    return code == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc >= 3 && std::wcscmp(argv[1], L"install") == 0) return Install(argv[2]);
+    if (argc >= 3 && std::wcscmp(argv[1], L"run") == 0) return Run(argc, argv);
+    return 2;
+}
