@@ -34,7 +34,7 @@ BUILD = Path(os.environ["TOVARIN_BUILD_DIR"])
 SHOTS = BUILD / "screenshots" / "fault_matrix"
 FIXTURES = BUILD / "tests" / "e2e" / "fault-matrix"
 ARCHIVE_DATA = BUILD / "tests" / "archive" / "data"
-PLANTED_DLL = BUILD / "tests" / "app" / "planted_dll.dll"
+PLANTED_DLL = BUILD / "tests" / "startup" / "planted_dll.dll"
 
 FAILED_MESSAGE = "安装失败，请检查安装路径是否正确"
 OPENED, STARTED, SUCCEEDED, FAILED = "安装器-打开", "安装器-开始安装", "安装器-安装成功", "安装器-安装出错"
