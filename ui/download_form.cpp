@@ -197,6 +197,14 @@ void TDownloadForm::SetProgressText(const std::string& text) {
     // The label keeps its left edge: the old and the new extent are repainted.
     InvalidateArea(before);
     InvalidateArea(TextRect());
+    // The caption changes at most once a percent, and so does the announcement.
+    AccessibleValueChanged("ProgressBarImage");
+}
+
+ControlFacts TDownloadForm::FactsOf(const std::string& control) const {
+    ControlFacts facts;
+    if (control == "ProgressBarImage") facts.value = text_;
+    return facts;
 }
 
 void TDownloadForm::PaintFill(HDC dc) const {
