@@ -191,14 +191,15 @@ RECT TDownloadForm::TextRect() const {
 
 void TDownloadForm::SetProgressText(const std::string& text) {
     const RECT before = TextRect();
+    const bool changed = text != text_;
     text_ = text;
     const std::wstring wide = Widen(text_);
     textSize_ = TextExtent(Handle(), textFont_.get(), wide, {0, textCell_});
     // The label keeps its left edge: the old and the new extent are repainted.
     InvalidateArea(before);
     InvalidateArea(TextRect());
-    // The caption changes at most once a percent, and so does the announcement.
-    AccessibleValueChanged("ProgressBarImage");
+    // Announced once a percent: "Complete..." is set again at every late report.
+    if (changed) AccessibleValueChanged("ProgressBarImage");
 }
 
 ControlFacts TDownloadForm::FactsOf(const std::string& control) const {

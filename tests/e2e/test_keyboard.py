@@ -2,7 +2,9 @@
 install by keyboard alone, the exit confirmation by keyboard, and every
 window's accessibility tree as the system's accessibility library shows it."""
 import os
+import subprocess
 import sys
+import tempfile
 import time
 import unittest
 from pathlib import Path
@@ -19,6 +21,7 @@ SHOTS = Path(os.environ["TOVARIN_BUILD_DIR"]) / "screenshots" / "keyboard"
 
 # Roles and states of the system's accessibility interface.
 PUSHBUTTON, CHECKBUTTON, LINK, TEXT, STATICTEXT, PROGRESSBAR, DIALOG, CLIENT = 0x2B, 0x2C, 0x1E, 0x2A, 0x29, 0x30, 0x12, 0xA
+FOCUS_EVENT, STATE_EVENT, VALUE_EVENT = 0x8005, 0x800A, 0x800E
 UNAVAILABLE, FOCUSED, CHECKED, READONLY, EXPANDED, COLLAPSED, INVISIBLE = 0x1, 0x4, 0x10, 0x40, 0x200, 0x400, 0x8000
 
 
@@ -38,6 +41,29 @@ def tree(s, hwnd):
     """The window's client object and its children by name."""
     items = [Item(line) for line in s.tool("access", hwnd).splitlines() if line.strip()]
     return items[0], {i.name: i for i in items[1:]}
+
+
+class Events:
+    """The accessibility events one process raises while it lives, as a
+    screen reader would receive them: (event, child id) pairs."""
+
+    def __init__(self, s, pid, seconds):
+        self.out = tempfile.TemporaryFile()
+        self.proc = subprocess.Popen(["wine", s.wintool, "events", str(pid), str(seconds)], env=s.env,
+                                     stdin=subprocess.DEVNULL, stdout=self.out, stderr=subprocess.DEVNULL)
+        for _ in range(100):
+            self.out.seek(0)
+            if self.out.read().startswith(b"ready"):
+                return
+            time.sleep(0.05)
+
+    def seen(self, hwnd):
+        time.sleep(0.5)  # the last ones on their way
+        self.out.seek(0)
+        lines = [line.split() for line in self.out.read().decode().splitlines()[1:]]
+        self.out.close()
+        self.proc.kill()
+        return [(int(e, 16), int(child)) for e, w, obj, child in lines if int(w) == hwnd and int(obj) == -4]
 
 
 class KeyboardTest(unittest.TestCase):
@@ -95,6 +121,7 @@ class KeyboardTest(unittest.TestCase):
 
             # Nothing shows a focus mark until the keyboard moves the focus.
             before = s.screenshot("before-tab")
+            events = Events(s, main.w.pid, 10)
             self.keys(s, "tab")
             after = s.screenshot("agreement-focused")
             mark = "18x1+%d+%d" % main.screen(MAIN["OptionAgreeImage"].x - 2, MAIN["OptionAgreeImage"].y - 2)
@@ -111,6 +138,9 @@ class KeyboardTest(unittest.TestCase):
             _, items = tree(s, main.w.hwnd)
             self.assertTrue(items["已阅读并同意《许可协议》"].has(CHECKED))
             self.assertFalse(items["立即安装"].has(UNAVAILABLE))
+            # Announced: the focus on the box, then each flip of it and of Install.
+            self.assertEqual([e for e in events.seen(main.w.hwnd) if e[0] in (FOCUS_EVENT, STATE_EVENT)],
+                             [(FOCUS_EVENT, 1), (STATE_EVENT, 1), (STATE_EVENT, 8), (STATE_EVENT, 1), (STATE_EVENT, 8)])
 
             # To the options toggle, open the panel, clear both options.
             self.keys(s, "tab", "tab", "space")
@@ -127,10 +157,12 @@ class KeyboardTest(unittest.TestCase):
             self.keys(s, "tab", "tab", "tab")
             _, items = tree(s, main.w.hwnd)
             self.assertTrue(items["立即安装"].has(FOCUSED))
+            events = Events(s, main.w.pid, 12)
             self.keys(s, "return")
             progress = s.wait_window(harness.TITLE, 30, cls="TDownloadForm")
             values = s.tool("values", progress.hwnd, 1, 30).splitlines()
             self.assertEqual(proc.wait(60), 0)
+            changes = [e for e in events.seen(progress.hwnd) if e == (VALUE_EVENT, 1)]
 
             self.assertFalse(places.desktop_link.exists())
             self.assertFalse(places.started.exists())
@@ -150,13 +182,24 @@ class KeyboardTest(unittest.TestCase):
             percents = [int(v[:-1]) for v in values if v.endswith("%")]
             self.assertEqual(percents, sorted(percents))
             self.assertTrue(len(set(percents)) >= 2 or "Complete..." in values, values)
+            # At most once a percent: "Prepare...", 2% to 99%, "Complete...".
+            print("value-change events:", len(changes), file=sys.stderr)
+            self.assertGreaterEqual(len(changes), len(set(values)) - 1)
+            self.assertLessEqual(len(changes), 100)
 
     def test_exit_by_keyboard(self):
         with harness.Receiver(PORT) as receiver, harness.Display() as display, \
                 harness.Session(display, SHOTS) as s:
-            _, proc, _ = self.start(receiver, s)
-            self.keys(s, "escape")
+            _, proc, main = self.start(receiver, s)
+            # Shift+Tab from nothing wraps to the last control, close; Return on it opens the dialog.
+            self.keys(s, "shift+tab")
+            _, items = tree(s, main.w.hwnd)
+            self.assertTrue(items["关闭"].has(FOCUSED))
+            self.keys(s, "return")
             dialog = s.wait_window("CloseDialogForm", 10)
+            self.keys(s, "tab", "shift+tab")
+            _, parts = tree(s, dialog.hwnd)
+            self.assertTrue(parts["继续安装"].has(FOCUSED))
             self.keys(s, "tab")
             _, parts = tree(s, dialog.hwnd)
             self.assertTrue(parts["退出"].has(FOCUSED))

@@ -9,6 +9,8 @@
 //                               sees it, then each child, a line each, tab-separated: id, role and
 //                               state (hex), name, value (a missing name or value prints as -)
 //   wintool values HWND ID SECONDS  each new value of one child until the window goes (or the time)
+//   wintool events PID SECONDS  the focus, state-change and value-change events of one process
+//                               for that long, a line each: event (hex), hwnd, object id, child id
 //   wintool keys KEY...         types keys into the foreground window: tab, shift+tab, space,
 //                               return, escape
 // Window handles are printed and taken in decimal. Output is UTF-8.
@@ -125,6 +127,28 @@ int Access(HWND w) {
     return 0;
 }
 
+void CALLBACK OnEvent(HWINEVENTHOOK, DWORD event, HWND w, LONG object, LONG child, DWORD, DWORD) {
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "%lx %lu %ld %ld\n", event, static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(w)),
+                  object, child);
+    Out(buf);
+}
+
+int Events(DWORD pid, DWORD seconds) {
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_VALUECHANGE, nullptr, OnEvent, pid, 0,
+                                         WINEVENT_OUTOFCONTEXT);
+    if (!hook) return 1;
+    Out("ready\n");
+    const DWORD end = GetTickCount() + seconds * 1000;
+    while (GetTickCount() < end) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    }
+    UnhookWinEvent(hook);
+    return 0;
+}
+
 bool Key(const std::wstring& name) {
     WORD key = 0;
     bool shift = false;
@@ -182,6 +206,7 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     }
     if (argc < 3) return 2;
+    if (cmd == L"events" && argc == 4) return Events(std::wcstoul(argv[2], nullptr, 10), std::wcstoul(argv[3], nullptr, 10));
     if (cmd == L"keys") {
         for (int i = 2; i < argc; ++i) {
             if (!Key(argv[i])) return 1;
