@@ -12,7 +12,8 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).parent))
 import harness  # noqa: E402
 from layout import MAIN  # noqa: E402
-from test_install import DEFAULT_DIR, Places, identity_prefix, json_text  # noqa: E402
+import test_install  # noqa: E402
+from test_install import DEFAULT_DIR, install_bodies  # noqa: E402
 from test_main_window import MainWindow, event_type  # noqa: E402
 
 EXE = Path(os.environ["TOVARIN_EXE"])
@@ -67,16 +68,8 @@ class Events:
 
 
 class KeyboardTest(unittest.TestCase):
-    def start(self, receiver, s):
-        places = Places(s)
-        places.clear()
-        self.addCleanup(places.clear)
-        s.move(5, 5)
-        proc = s.start(EXE)
-        main = MainWindow(s, s.wait_window(harness.TITLE, cls="TMainForm"))
-        receiver.wait_for(1)
-        time.sleep(0.3)
-        return places, proc, main
+    # The installer started with a clean slate and its main window shown.
+    start = test_install.InstallTest.start
 
     def keys(self, s, *keys):
         s.tool("keys", *keys)
@@ -171,12 +164,7 @@ class KeyboardTest(unittest.TestCase):
             requests = receiver.snapshot()
             self.assertEqual([event_type(r) for r in requests],
                              ["安装器-打开", "安装器-点击退出按钮", "安装器-开始安装", "安装器-安装成功"])
-            ident = identity_prefix(requests[0].body)
-            install_dir = json_text(DEFAULT_DIR)
-            self.assertEqual(requests[2].body.decode(), ident + f',"安装目录":"{install_dir}","桌面快捷方式":"0",'
-                                                              '"安装完成后打开":"0"}')
-            self.assertEqual(requests[3].body.decode(), ident + f',"当前步骤":"下载页","安装目录":"{install_dir}",'
-                                                              '"桌面快捷方式":"0","安装完成后打开":"0"}')
+            self.assertEqual([r.body.decode() for r in requests[2:]], list(install_bodies(requests[0].body, "0")))
             # The progress bar's value, as a screen reader saw it change.
             print("progress values:", values, file=sys.stderr)
             percents = [int(v[:-1]) for v in values if v.endswith("%")]
