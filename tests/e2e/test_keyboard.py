@@ -179,8 +179,13 @@ class KeyboardTest(unittest.TestCase):
         with harness.Receiver(PORT) as receiver, harness.Display() as display, \
                 harness.Session(display, SHOTS) as s:
             _, proc, main = self.start(receiver, s)
-            # Shift+Tab from nothing wraps to the last control, close; Return on it opens the dialog.
-            self.keys(s, "shift+tab")
+            # Shift+Tab from nothing wraps to the last control, close, and on past
+            # Install over the hidden panel's controls to the options toggle.
+            self.keys(s, "shift+tab", "shift+tab", "shift+tab")
+            _, items = tree(s, main.w.hwnd)
+            self.assertTrue(items["自定义安装路径"].has(FOCUSED))
+            # Tab skips them forwards too; Return on the focused close opens the dialog.
+            self.keys(s, "tab", "tab")
             _, items = tree(s, main.w.hwnd)
             self.assertTrue(items["关闭"].has(FOCUSED))
             self.keys(s, "return")
