@@ -9,6 +9,9 @@
 namespace tovarin::ui {
 namespace {
 
+// The last input on any form came from the keyboard (user-interface thread only).
+bool lastInputKeyboard = false;
+
 constexpr wchar_t kOldProcProperty[] = L"TovarinFormKeysProc";
 // The mark lies this far outside the control, so it never covers its picture.
 constexpr int kMarkGap = 2;
@@ -49,6 +52,7 @@ LRESULT CALLBACK ForwardFormKeys(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 bool KeyboardFocus::Build(const Layout& layout) {
     controls_.clear();
+    cues_ = lastInputKeyboard;
     for (const LayoutControl* c : layout.Controls()) {
         if (!c->Has("role")) continue;
         const std::optional<ControlRole> role = RoleNamed(c->Text("role"));
@@ -115,6 +119,7 @@ bool KeyboardFocus::ShowsLook(const THighlightImage* image) const {
 bool KeyboardFocus::KeyDown(WPARAM key) {
     const bool shift = GetKeyState(VK_SHIFT) < 0;
     if (key != VK_TAB && key != VK_SPACE && key != VK_RETURN && key != VK_ESCAPE) return false;
+    lastInputKeyboard = true;
     if (!cues_) {
         cues_ = true;
         RefreshLook();
@@ -170,6 +175,8 @@ void KeyboardFocus::FocusOn(int index) {
     }
     NotifyItem(EVENT_OBJECT_FOCUS, form_.Handle(), index);
 }
+
+void KeyboardFocus::MouseUsed() { lastInputKeyboard = false; }
 
 void KeyboardFocus::FormFocused() {
     if (focused_ < 0) return;

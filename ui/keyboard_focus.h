@@ -48,6 +48,8 @@ public:
 
     // A key pressed on the form: true when it was one of the form's keys.
     bool KeyDown(WPARAM key);
+    // A mouse button went down on a form: the next form opens without cues.
+    static void MouseUsed();
     // The form got the keyboard focus: back to a focused child window.
     void FormFocused();
     // The index of the focused control in Controls(); -1 for none.
@@ -71,7 +73,9 @@ private:
     int focused_ = -1;
     THighlightImage* default_ = nullptr;
     THighlightImage* cancel_ = nullptr;
-    bool cues_ = false;  // the keyboard has been used on this form
+    // The keyboard has been used on this form, or it opened from a key (the
+    // exit confirmation after Escape).
+    bool cues_ = false;
 };
 
 }  // namespace tovarin::ui

@@ -392,6 +392,7 @@ void SkinForm::SetHovered(THighlightImage* control) {
 }
 
 void SkinForm::ButtonDown(MouseButton button, POINT client) {
+    KeyboardFocus::MouseUsed();
     THighlightImage* c = ControlAt(client);
     if (!c) return;
     SetCapture(hwnd_);

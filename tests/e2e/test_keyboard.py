@@ -107,6 +107,7 @@ class KeyboardTest(unittest.TestCase):
             self.assertEqual({n: p.role for n, p in parts.items()},
                              {"退出Tovarin安装程序": STATICTEXT, "继续安装": PUSHBUTTON, "退出": PUSHBUTTON})
             self.assertTrue(parts["继续安装"].has(FOCUSED))
+            s.screenshot("exit-dialog-by-keyboard")
             self.keys(s, "return")
             s.wait_window("CloseDialogForm", 10, gone=True)
             self.assertIsNone(proc.poll())
