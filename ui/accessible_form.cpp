@@ -294,6 +294,28 @@ bool FormAccessible::Answer(WPARAM wp, LPARAM lp, LRESULT& result) {
     return true;
 }
 
+namespace {
+
+ComPtr<IAccPropServices> Annotations() {
+    ComPtr<IAccPropServices> services;
+    CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER, IID_IAccPropServices, services.put_void());
+    return services;
+}
+
+}  // namespace
+
+bool NameChildWindow(HWND child, const std::wstring& name) {
+    const ComPtr<IAccPropServices> services = Annotations();
+    return services && SUCCEEDED(services->SetHwndPropStr(child, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                                          PROPID_ACC_NAME, name.c_str()));
+}
+
+void UnnameChildWindow(HWND child) {
+    const ComPtr<IAccPropServices> services = Annotations();
+    const MSAAPROPID name = PROPID_ACC_NAME;
+    if (services) services->ClearHwndProps(child, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, &name, 1);
+}
+
 void NotifyItem(DWORD event, HWND window, int index) {
     if (window) NotifyWinEvent(event, window, OBJID_CLIENT, index + 1);
 }

@@ -56,6 +56,12 @@ private:
     ComPtr<IAccessible> object_;
 };
 
+// The accessible name of a real child window whose own proxy finds none (an
+// edit without a label window), through the system's annotation service;
+// false when the service is missing. Unname before the window goes.
+bool NameChildWindow(HWND child, const std::wstring& name);
+void UnnameChildWindow(HWND child);
+
 // Announces a change of the item at `index` (-1: the window's client object).
 void NotifyItem(DWORD event, HWND window, int index);
 

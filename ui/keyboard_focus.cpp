@@ -4,6 +4,8 @@
 #include <climits>
 #include <optional>
 
+#include "common/text.h"
+#include "ui/accessible_form.h"
 #include "ui/skin_form.h"
 
 namespace tovarin::ui {
@@ -42,6 +44,7 @@ LRESULT CALLBACK ForwardFormKeys(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     }
     if (msg == WM_CHAR && (wp == L'\t' || wp == L'\r' || wp == 0x1B)) return 0;
     if (msg == WM_NCDESTROY) {
+        UnnameChildWindow(hwnd);
         SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
         RemovePropW(hwnd, kOldProcProperty);
     }
@@ -82,7 +85,9 @@ bool KeyboardFocus::Build(const Layout& layout) {
 
 void KeyboardFocus::AttachChild(const std::string& control, HWND child) {
     for (AccessControl& c : controls_) {
-        if (c.control == control) c.child = child;
+        if (c.control != control) continue;
+        c.child = child;
+        if (child && c.role == ControlRole::Edit) NameChildWindow(child, Widen(c.label));
     }
     if (!child || GetPropW(child, kOldProcProperty)) return;
     const LONG_PTR old = GetWindowLongPtrW(child, GWLP_WNDPROC);
