@@ -154,6 +154,9 @@ class KeyboardTest(unittest.TestCase):
             events = Events(s, main.w.pid, 12)
             self.keys(s, "return")
             progress = s.wait_window(harness.TITLE, 30, cls="TDownloadForm")
+            window, bars = tree(s, progress.hwnd)
+            self.assertEqual((window.role, window.name), (CLIENT, harness.TITLE))
+            self.assertEqual([(b.name, b.role) for b in bars.values()], [("安装进度", PROGRESSBAR)])
             values = s.tool("values", progress.hwnd, 1, 30).splitlines()
             self.assertEqual(proc.wait(60), 0)
             changes = [e for e in events.seen(progress.hwnd) if e == (VALUE_EVENT, 1)]
