@@ -57,6 +57,7 @@ bool TCloseDialogForm::Build(HWND owner) {
     const RECT r = layout.Bounds(*message);
     messageLabel_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, r.left, r.top,
                                     Width(r), Height(r), Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
+    Keyboard().AttachChild(message->name, messageLabel_);
     if (messageLabel_ && messageFont_) SendMessageW(messageLabel_, WM_SETFONT, WPARAM(messageFont_.get()), FALSE);
     SetMessageText(message->Text("text"));
     return true;
@@ -78,10 +79,14 @@ void TCloseDialogForm::Configure(state::DialogKind kind, const std::string& mess
         state::SetCurrentDialogKind(state::DialogKind::Exit);
         icon_->ShowBitmap("exclamatory");
         continue_->ShowBitmap("continue");
+        continueCaption_.clear();  // the layout's own
     } else {
         state::SetCurrentDialogKind(state::DialogKind::Error);
         icon_->ShowBitmap("error");
         continue_->ShowBitmap("retry");
+        continueCaption_ = "重试";
+        // Escape never retries by accident; the dialog waits for an answer.
+        Keyboard().SetCancel(nullptr);
     }
     if (!message.empty()) SetMessageText(message);
 }
@@ -151,6 +156,13 @@ void TCloseDialogForm::PaintBackground(HDC dc, const RECT& client) {
 
 bool TCloseDialogForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     return msg == WM_CTLCOLORSTATIC && messageColours_.Paint(messageLabel_, wp, lp, result);
+}
+
+ControlFacts TCloseDialogForm::FactsOf(const std::string& control) const {
+    ControlFacts facts;
+    if (control == "Message") facts.name = message_;
+    if (control == "ContinueButtonImage") facts.name = continueCaption_;
+    return facts;
 }
 
 void ShowCloseDialog(state::DialogKind kind, const std::string& message, const std::function<void()>& sendEvent) {

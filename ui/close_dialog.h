@@ -40,6 +40,8 @@ protected:
     void CloseRequested() override;
     void PaintBackground(HDC dc, const RECT& client) override;
     bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+    ControlFacts FactsOf(const std::string& control) const override;
+    LONG ClientRole() const override { return ROLE_SYSTEM_DIALOG; }
 
 private:
     TCloseDialogForm() = default;
@@ -52,6 +54,7 @@ private:
     HWND messageLabel_ = nullptr;
     UniqueFont messageFont_;
     std::string message_;
+    std::string continueCaption_;  // the text the left button's picture shows
     int messageCell_ = 0;
     int windowCorner_ = 0;
     int panelCorner_ = 0;

@@ -196,12 +196,21 @@ RECT TDownloadForm::TextRect() const {
 
 void TDownloadForm::SetProgressText(const std::string& text) {
     const RECT before = TextRect();
+    const bool changed = text != text_;
     text_ = text;
     const std::wstring wide = Widen(text_);
     textSize_ = TextExtent(Handle(), textFont_.get(), wide, {0, textCell_});
     // The label keeps its left edge: the old and the new extent are repainted.
     InvalidateArea(before);
     InvalidateArea(TextRect());
+    // Announced once a percent: "Complete..." is set again at every late report.
+    if (changed) AccessibleValueChanged("ProgressBarImage");
+}
+
+ControlFacts TDownloadForm::FactsOf(const std::string& control) const {
+    ControlFacts facts;
+    if (control == "ProgressBarImage") facts.value = text_;
+    return facts;
 }
 
 void TDownloadForm::PaintFill(HDC dc) const {

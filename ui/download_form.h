@@ -43,6 +43,7 @@ protected:
     void PaintOverControls(HDC dc) override;
     // The install cannot be stopped from its windows: Alt+F4 does nothing.
     void CloseRequested() override {}
+    ControlFacts FactsOf(const std::string& control) const override;
 
 private:
     TDownloadForm() = default;

@@ -103,6 +103,7 @@ bool TMainForm::Build() {
                                 Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPathEditId)),
                                 GetModuleHandleW(nullptr), nullptr);
     if (!pathEdit_) return false;
+    Keyboard().AttachChild(edit->name, pathEdit_);
     // The edit's one event: every change of its text.
     for (const std::string& handler : edit->List("on")) {
         if (handler != edit->name + "Change" || !(pathEditChange_ = Handler(handler))) return false;
@@ -226,7 +227,10 @@ void TMainForm::ToggleOptionPanel() {
 
 void TMainForm::SetOptionPanelVisible(bool visible) {
     for (THighlightImage* c : optionPanel_) c->SetVisible(visible);
-    if (pathEdit_) ShowWindow(pathEdit_, visible ? SW_SHOWNA : SW_HIDE);
+    if (!pathEdit_) return;
+    // A hidden edit must not keep the keys.
+    if (!visible && GetFocus() == pathEdit_) SetFocus(Handle());
+    ShowWindow(pathEdit_, visible ? SW_SHOWNA : SW_HIDE);
 }
 
 void TMainForm::OptionShortcutImageClick() {
@@ -278,6 +282,17 @@ void TMainForm::CustomPathEditChange() {
 void TMainForm::SetPathEditText(const std::string& text) {
     // The edit's change notification copies the text back into InstallDir.
     SetWindowTextW(pathEdit_, Widen(text).c_str());
+}
+
+ControlFacts TMainForm::FactsOf(const std::string& control) const {
+    ControlFacts facts;
+    if (control == "OptionAgreeImage") facts.checked = agreementAccepted_;
+    if (control == "OptionShortcutImage") facts.checked = state::CreateDesktopShortcut();
+    if (control == "OptionOpenAppImage") facts.checked = state::OpenAfterInstall();
+    if (control == "CustomPathImage") facts.expanded = optionPanelShown_;
+    if (control == "InstallImage") facts.unavailable = !agreementAccepted_;
+    if (control == "CustomPathEdit") facts.value = state::InstallDir();
+    return facts;
 }
 
 // The system's close command ends the installer, as closing the main window does.

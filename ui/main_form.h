@@ -59,6 +59,7 @@ protected:
     std::function<void()> Handler(const std::string& name) override;
     void CloseRequested() override;
     bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+    ControlFacts FactsOf(const std::string& control) const override;
 
 private:
     TMainForm() = default;

@@ -126,7 +126,7 @@ bool SkinForm::CreateFromLayout(const char* layoutName, HWND owner) {
             if (!BindHandler(image, *c, handler)) return false;
         }
     }
-    return true;
+    return focus_.Build(*layout_);
 }
 
 // A handler is named after its control and the event: CloseImage + Click.
@@ -335,6 +335,7 @@ LRESULT SkinForm::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
         break;
     }
     LRESULT result = 0;
+    if (HandleAccessMessage(msg, wp, lp, result)) return result;
     if (HandleMessage(msg, wp, lp, result)) return result;
     return DefWindowProcW(hwnd_, msg, wp, lp);
 }
@@ -359,6 +360,7 @@ void SkinForm::Paint() {
     PaintBackground(target, client);
     for (const auto& c : controls_) c->Paint(target);
     PaintOverControls(target);
+    focus_.PaintMark(target);
     if (buffer) {
         BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, memory.get(), area.left,
                area.top, SRCCOPY);
@@ -389,11 +391,13 @@ void SkinForm::SetHovered(THighlightImage* control) {
     THighlightImage* old = hovered_;
     hovered_ = control;
     const auto alive = alive_;
-    if (old) old->MouseLeave();
+    // The focused control keeps its hover picture.
+    if (old && !focus_.ShowsLook(old)) old->MouseLeave();
     if (*alive && control && hovered_ == control) control->MouseEnter();
 }
 
 void SkinForm::ButtonDown(MouseButton button, POINT client) {
+    KeyboardFocus::MouseUsed();
     THighlightImage* c = ControlAt(client);
     if (!c) return;
     SetCapture(hwnd_);
@@ -411,7 +415,7 @@ void SkinForm::ButtonUp(MouseButton button, POINT client) {
     const auto alive = alive_;
     // A click is a left press and release on the same control.
     if (button == MouseButton::Left && down == MouseButton::Left && c->HitTest(client) && c->OnClick) {
-        c->OnClick(*c);
+        Click(*c);
     }
     if (!*alive || !hwnd_) return;
     POINT p{};

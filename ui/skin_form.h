@@ -13,7 +13,9 @@
 
 #include "app/application.h"
 #include "common/handles.h"
+#include "ui/accessible_form.h"
 #include "ui/highlight_image.h"
+#include "ui/keyboard_focus.h"
 #include "ui/layout.h"
 
 namespace tovarin::ui {
@@ -64,7 +66,16 @@ private:
     std::vector<HWND> disabled_;
 };
 
-class SkinForm : public app::OwnedWindow {
+// What a form knows of a control's state at this moment, for screen readers.
+struct ControlFacts {
+    std::string name;  // replaces the layout's label when not empty
+    bool checked = false;
+    bool expanded = false;  // a toggle: expanded, otherwise collapsed
+    bool unavailable = false;
+    std::string value;  // an edit's text, a progress bar's percentage
+};
+
+class SkinForm : public app::OwnedWindow, private AccessibleSource {
 public:
     virtual ~SkinForm();
     SkinForm(const SkinForm&) = delete;
@@ -95,6 +106,13 @@ public:
     // What every drag area of every window does on a mouse-down.
     void DragAreaMouseDown() { StartWindowMove(hwnd_); }
 
+    // A control's click, from the mouse, the keyboard or a screen reader;
+    // the states it changed are announced.
+    void Click(THighlightImage& image);
+    bool IsHovered(const THighlightImage* image) const { return image && image == hovered_; }
+    // False once the form is gone.
+    std::shared_ptr<bool> AliveFlag() const { return alive_; }
+
 protected:
     SkinForm() = default;
     // Creates the (hidden) window; false when the system refuses.
@@ -123,6 +141,13 @@ protected:
     // Messages the form does not handle itself; return true when handled.
     virtual bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
 
+    KeyboardFocus& Keyboard() { return focus_; }
+    virtual ControlFacts FactsOf(const std::string& /*control*/) const { return {}; }
+    // The accessible role of the window's client area.
+    virtual LONG ClientRole() const { return ROLE_SYSTEM_CLIENT; }
+    // Announces a new value (text) of a control.
+    void AccessibleValueChanged(const std::string& control);
+
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp);
@@ -136,6 +161,14 @@ private:
 
     bool BindHandler(THighlightImage& image, const LayoutControl& control, const std::string& handler);
 
+    // AccessibleSource (skin_form_access.cpp)
+    HWND Window() const override { return hwnd_; }
+    LONG WindowRole() const override { return ClientRole(); }
+    std::vector<AccessibleItem> Items() const override;
+    int FocusedItem() const override { return focus_.Focused(); }
+    void DoDefaultAction(int index) override;
+    bool HandleAccessMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+
     HWND hwnd_ = nullptr;
     std::optional<Layout> layout_;
     COLORREF frameColour_ = 0;
@@ -146,6 +179,8 @@ private:
     MouseButton pressedButton_ = MouseButton::Left;
     bool trackingLeave_ = false;
     bool modalDone_ = false;
+    KeyboardFocus focus_{*this};
+    FormAccessible accessible_{*this};
     // Cleared when the form goes away, so that a handler that destroyed it
     // (the dialog's retry path) is not followed by work on freed memory.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

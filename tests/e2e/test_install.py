@@ -78,6 +78,15 @@ def json_text(text):
     return text.replace("\\", "\\\\")
 
 
+def install_bodies(opened_body, flag):
+    """The bodies of the start and the success event of an install into the
+    default directory, both options set to `flag` ("-1" or "0")."""
+    ident, install_dir = identity_prefix(opened_body), json_text(DEFAULT_DIR)
+    options = f'"桌面快捷方式":"{flag}","安装完成后打开":"{flag}"}}'
+    return (ident + f',"安装目录":"{install_dir}",' + options,
+            ident + f',"当前步骤":"下载页","安装目录":"{install_dir}",' + options)
+
+
 class Places:
     """The install's places inside the Wine prefix."""
 
@@ -197,12 +206,7 @@ class InstallTest(unittest.TestCase):
             time.sleep(0.5)
             requests = receiver.snapshot()
             self.assertEqual([event_type(r) for r in requests], ["安装器-打开", "安装器-开始安装", "安装器-安装成功"])
-            ident = identity_prefix(requests[0].body)
-            install_dir = json_text(DEFAULT_DIR)
-            self.assertEqual(requests[1].body.decode(), ident + f',"安装目录":"{install_dir}","桌面快捷方式":"-1",'
-                                                              '"安装完成后打开":"-1"}')
-            self.assertEqual(requests[2].body.decode(), ident + f',"当前步骤":"下载页","安装目录":"{install_dir}",'
-                                                              '"桌面快捷方式":"-1","安装完成后打开":"-1"}')
+            self.assertEqual([r.body.decode() for r in requests[1:]], list(install_bodies(requests[0].body, "-1")))
 
     def test_failure_retry_and_install_with_options_cleared(self):
         with harness.Receiver(PORT) as receiver, harness.Display() as display, \
@@ -270,10 +274,7 @@ class InstallTest(unittest.TestCase):
             requests = receiver.snapshot()
             self.assertEqual([event_type(r) for r in requests],
                              ["安装器-打开", "安装器-开始安装", "安装器-安装出错", "安装器-开始安装", "安装器-安装成功"])
-            self.assertEqual(requests[3].body.decode(), ident + f',"安装目录":"{install_dir}","桌面快捷方式":"0",'
-                                                              '"安装完成后打开":"0"}')
-            self.assertEqual(requests[4].body.decode(), ident + f',"当前步骤":"下载页","安装目录":"{install_dir}",'
-                                                              '"桌面快捷方式":"0","安装完成后打开":"0"}')
+            self.assertEqual([r.body.decode() for r in requests[3:]], list(install_bodies(requests[0].body, "0")))
 
     def test_progress_window_half_way(self):
         with harness.Receiver(PORT) as receiver, harness.Display() as display, \

@@ -10,12 +10,23 @@
 //                               waits for it and returns its exit code
 //   wintool hold FILE           creates or opens FILE and keeps it open for writing (shared) until killed
 //   wintool overwrite FILE SRC  rewrites FILE with SRC's bytes whenever it can, until killed
+//   wintool access HWND         the window's client object as the system's accessibility library
+//                               sees it, then each child, a line each, tab-separated: id, role and
+//                               state (hex), name, value (a missing name or value prints as -)
+//   wintool values HWND ID SECONDS  each new value of one child until the window goes (or the time)
+//   wintool events PID SECONDS  the focus, state-change and value-change events of one process
+//                               for that long, a line each: event (hex), hwnd, object id, child id
+//   wintool keys KEY...         types keys into the foreground window: tab, shift+tab, space,
+//                               return, escape
 // Window handles are printed and taken in decimal. Output is UTF-8.
 #include <windows.h>
+
+#include <oleacc.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -60,6 +71,123 @@ bool ReadWhole(const wchar_t* path, std::string& data) {
     const BOOL ok = ReadFile(file, data.data(), size, &read, nullptr);
     CloseHandle(file);
     return ok && read == size;
+}
+
+std::string Text(BSTR text, HRESULT hr) {
+    std::string out = hr == S_OK && text ? Utf8(std::wstring(text, SysStringLen(text))) : "-";
+    SysFreeString(text);
+    return out;
+}
+
+void DescribeAccessible(IAccessible* object, LONG id) {
+    VARIANT child{};
+    child.vt = VT_I4;
+    child.lVal = id;
+    VARIANT role{}, state{};
+    object->get_accRole(child, &role);
+    object->get_accState(child, &state);
+    BSTR name = nullptr, value = nullptr;
+    const HRESULT nameResult = object->get_accName(child, &name);
+    const HRESULT valueResult = object->get_accValue(child, &value);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%ld\t%lx\t%lx\t", id, role.vt == VT_I4 ? role.lVal : -1L,
+                  state.vt == VT_I4 ? state.lVal : -1L);
+    Out(buf + Text(name, nameResult) + "\t" + Text(value, valueResult) + "\n");
+}
+
+IAccessible* ClientObject(HWND w) {
+    IAccessible* object = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(w, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                          reinterpret_cast<void**>(&object)))) {
+        return nullptr;
+    }
+    return object;
+}
+
+int Values(HWND w, LONG id, DWORD seconds) {
+    IAccessible* object = ClientObject(w);
+    if (!object) return 1;
+    VARIANT child{};
+    child.vt = VT_I4;
+    child.lVal = id;
+    std::string last = "-";
+    const DWORD end = GetTickCount() + seconds * 1000;
+    while (GetTickCount() < end) {
+        BSTR value = nullptr;
+        const HRESULT hr = object->get_accValue(child, &value);
+        if (FAILED(hr)) break;  // the window, or its process, is gone
+        const std::string now = Text(value, hr);
+        if (now != last) Out(now + "\n");
+        last = now;
+        Sleep(10);
+    }
+    object->Release();
+    return 0;
+}
+
+int Access(HWND w) {
+    IAccessible* object = ClientObject(w);
+    if (!object) return 1;
+    DescribeAccessible(object, CHILDID_SELF);
+    LONG count = 0;
+    object->get_accChildCount(&count);
+    std::vector<VARIANT> children(static_cast<size_t>(count > 0 ? count : 0));
+    LONG got = 0;
+    if (count > 0 && SUCCEEDED(AccessibleChildren(object, 0, count, children.data(), &got))) {
+        for (LONG i = 0; i < got; ++i) {
+            if (children[i].vt == VT_I4) DescribeAccessible(object, children[i].lVal);
+            VariantClear(&children[i]);
+        }
+    }
+    object->Release();
+    return 0;
+}
+
+void CALLBACK OnEvent(HWINEVENTHOOK, DWORD event, HWND w, LONG object, LONG child, DWORD, DWORD) {
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "%lx %lu %ld %ld\n", event, static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(w)),
+                  object, child);
+    Out(buf);
+}
+
+int Events(DWORD pid, DWORD seconds) {
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_VALUECHANGE, nullptr, OnEvent, pid, 0,
+                                         WINEVENT_OUTOFCONTEXT);
+    if (!hook) return 1;
+    Out("ready\n");
+    const DWORD end = GetTickCount() + seconds * 1000;
+    while (GetTickCount() < end) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    }
+    UnhookWinEvent(hook);
+    return 0;
+}
+
+bool Key(const std::wstring& name) {
+    WORD key = 0;
+    bool shift = false;
+    if (name == L"tab") key = VK_TAB;
+    if (name == L"shift+tab") key = VK_TAB, shift = true;
+    if (name == L"space") key = VK_SPACE;
+    if (name == L"return") key = VK_RETURN;
+    if (name == L"escape") key = VK_ESCAPE;
+    if (!key) return false;
+    std::vector<INPUT> inputs;
+    auto add = [&](WORD vk, bool up) {
+        INPUT in{};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = vk;
+        in.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+        in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        inputs.push_back(in);
+    };
+    if (shift) add(VK_SHIFT, false);
+    add(key, false);
+    add(key, true);
+    if (shift) add(VK_SHIFT, true);
+    return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
 }
 
 BOOL CALLBACK EachTop(HWND w, LPARAM) {
@@ -115,6 +243,14 @@ int wmain(int argc, wchar_t** argv) {
         CloseHandle(pi.hProcess);
         return static_cast<int>(code);
     }
+    if (cmd == L"events" && argc == 4) return Events(std::wcstoul(argv[2], nullptr, 10), std::wcstoul(argv[3], nullptr, 10));
+    if (cmd == L"keys") {
+        for (int i = 2; i < argc; ++i) {
+            if (!Key(argv[i])) return 1;
+            Sleep(150);  // each key is handled before the next arrives
+        }
+        return 0;
+    }
     if (cmd == L"env") {
         wchar_t value[32768];
         const DWORD n = GetEnvironmentVariableW(argv[2], value, 32768);
@@ -162,5 +298,17 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     }
     if (cmd == L"close") return PostMessageW(w, WM_CLOSE, 0, 0) ? 0 : 1;
+    if (cmd == L"access") {
+        CoInitialize(nullptr);
+        const int result = Access(w);
+        CoUninitialize();
+        return result;
+    }
+    if (cmd == L"values" && argc == 5) {
+        CoInitialize(nullptr);
+        const int result = Values(w, std::wcstol(argv[3], nullptr, 10), std::wcstoul(argv[4], nullptr, 10));
+        CoUninitialize();
+        return result;
+    }
     return 2;
 }
