@@ -40,11 +40,15 @@ protected:
     void CloseRequested() override;
     void PaintBackground(HDC dc, const RECT& client) override;
     bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+    void DpiChanged() override;
 
 private:
     TCloseDialogForm() = default;
     bool Build(HWND owner);
+    // The message label's place and font at the dialog's DPI.
+    void LayOutMessage();
     void PlaceAndShape();
+    void Shape();
 
     THighlightImage* icon_ = nullptr;
     THighlightImage* continue_ = nullptr;
@@ -53,7 +57,7 @@ private:
     UniqueFont messageFont_;
     std::string message_;
     int messageCell_ = 0;
-    int windowCorner_ = 0;
+    int windowCorner_ = 0;  // corner ellipses as laid out (96 DPI)
     int panelCorner_ = 0;
     COLORREF panelColour_ = RGB(0xFF, 0xFF, 0xFF);
     COLORREF bevelColour_ = RGB(0, 0, 0);

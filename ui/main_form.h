@@ -59,10 +59,13 @@ protected:
     std::function<void()> Handler(const std::string& name) override;
     void CloseRequested() override;
     bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+    void DpiChanged() override;
 
 private:
     TMainForm() = default;
     bool Build();
+    // The path edit's place and font, and the collapsed height, at the form's DPI.
+    void LayOutPathEdit();
     void FormCreate();
     void ToggleOptionPanel();
     void SetOptionPanelVisible(bool visible);
