@@ -111,6 +111,12 @@ bool SkinForm::CreateFromLayout(const char* layoutName, HWND owner) {
     style.frameColour = window.Colour("frame", style.frameColour);
     style.backgroundColour = window.Colour("background", style.backgroundColour);
     if (!CreateWindowOf(style, owner)) return false;
+    // Per monitor, the window's own monitor may differ from the system DPI.
+    if (const int dpi = WindowDpi(hwnd_); dpi != layout_->Dpi()) {
+        layout_->SetDpi(dpi);
+        frame_ = layout_->Scale(kFrame);
+        SetClientSize(LaidOutWidth(), LaidOutHeight());
+    }
 
     for (const LayoutControl* c : layout_->Controls()) {
         if (c->kind != "image" && c->kind != "drag" && c->kind != "line") continue;
