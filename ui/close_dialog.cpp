@@ -50,17 +50,34 @@ bool TCloseDialogForm::Build(HWND owner) {
     panelColour_ = panel->Colour("colour", panelColour_);
     bevelColour_ = panel->Colour("bevel", bevelColour_);
     messageColours_ = ChildColours(message->Colour("colour", 0), panelColour_);
-    messageCell_ = layout.FontCell(*message);
-
-    // "黑体" is SimHei; systems without it get the nearest sans-serif CJK face.
-    messageFont_ = LayoutFont(*message);
-    const RECT r = layout.Bounds(*message);
-    messageLabel_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, r.left, r.top,
-                                    Width(r), Height(r), Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
+    messageLabel_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0,
+                                    Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
     Keyboard().AttachChild(message->name, messageLabel_);
-    if (messageLabel_ && messageFont_) SendMessageW(messageLabel_, WM_SETFONT, WPARAM(messageFont_.get()), FALSE);
-    SetMessageText(message->Text("text"));
+    message_ = message->Text("text");
+    LayOutMessage();
     return true;
+}
+
+void TCloseDialogForm::LayOutMessage() {
+    const Layout& layout = FormLayout();
+    const LayoutControl& message = *layout.Find("Message");
+    messageCell_ = layout.FontCell(message);
+    // "黑体" is SimHei; systems without it get the nearest sans-serif CJK face.
+    UniqueFont font = LayoutFont(message);
+    const RECT r = layout.Bounds(message);
+    if (messageLabel_) {
+        SetWindowPos(messageLabel_, nullptr, r.left, r.top, Width(r), Height(r), SWP_NOZORDER | SWP_NOACTIVATE);
+        // The label keeps the old font until it has the new one.
+        if (font) SendMessageW(messageLabel_, WM_SETFONT, WPARAM(font.get()), FALSE);
+    }
+    messageFont_ = std::move(font);
+    SetMessageText(message_);
+}
+
+void TCloseDialogForm::DpiChanged() {
+    LayOutMessage();
+    SetClientSize(LaidOutWidth(), LaidOutHeight());
+    Shape();
 }
 
 void TCloseDialogForm::SetMessageText(const std::string& text) {
@@ -126,13 +143,20 @@ void TCloseDialogForm::PlaceAndShape() {
     if (HWND reference = DialogReferenceWindow()) {
         RECT r{};
         GetWindowRect(reference, &r);
-        const POINT at = PlaceDialog(r, size, screen);
+        const POINT at = PlaceDialog(r, size, screen, Dpi());
         MoveTo(at.x, at.y);
     } else {
         CenterOnScreen();
     }
+    Shape();
+}
+
+void TCloseDialogForm::Shape() {
+    RECT own{};
+    GetWindowRect(Handle(), &own);
+    const int corner = FormLayout().Scale(windowCorner_);
     // The system owns the region once it is set.
-    if (HRGN region = CreateRoundRectRgn(0, 0, size.cx, size.cy, windowCorner_, windowCorner_)) {
+    if (HRGN region = CreateRoundRectRgn(0, 0, own.right - own.left, own.bottom - own.top, corner, corner)) {
         if (!SetWindowRgn(Handle(), region, TRUE)) DeleteObject(region);
     }
 }
@@ -140,7 +164,8 @@ void TCloseDialogForm::PlaceAndShape() {
 void TCloseDialogForm::PaintBackground(HDC dc, const RECT& client) {
     SkinForm::PaintBackground(dc, client);
     // The white panel with rounded corners and a raised one-pixel bevel.
-    UniqueRegion panel(CreateRoundRectRgn(0, 0, client.right, client.bottom, panelCorner_, panelCorner_));
+    const int corner = FormLayout().Scale(panelCorner_), bevel = FormLayout().Scale(1);
+    UniqueRegion panel(CreateRoundRectRgn(0, 0, client.right, client.bottom, corner, corner));
     // A clip region is in device units: follow the buffer's moved origin.
     POINT origin{};
     if (panel && GetViewportOrgEx(dc, &origin)) OffsetRgn(panel.get(), origin.x, origin.y);
@@ -148,8 +173,8 @@ void TCloseDialogForm::PaintBackground(HDC dc, const RECT& client) {
     SetDCBrushColor(dc, panelColour_);
     FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
     SetDCBrushColor(dc, bevelColour_);
-    const RECT right{client.right - 1, 0, client.right, client.bottom};
-    const RECT bottom{0, client.bottom - 1, client.right, client.bottom};
+    const RECT right{client.right - bevel, 0, client.right, client.bottom};
+    const RECT bottom{0, client.bottom - bevel, client.right, client.bottom};
     FillRect(dc, &right, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
     FillRect(dc, &bottom, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
 }

@@ -42,11 +42,15 @@ protected:
     bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
     ControlFacts FactsOf(const std::string& control) const override;
     LONG ClientRole() const override { return ROLE_SYSTEM_DIALOG; }
+    void DpiChanged() override;
 
 private:
     TCloseDialogForm() = default;
     bool Build(HWND owner);
+    // The message label's place and font at the dialog's DPI.
+    void LayOutMessage();
     void PlaceAndShape();
+    void Shape();
 
     THighlightImage* icon_ = nullptr;
     THighlightImage* continue_ = nullptr;
@@ -56,7 +60,7 @@ private:
     std::string message_;
     std::string continueCaption_;  // the text the left button's picture shows
     int messageCell_ = 0;
-    int windowCorner_ = 0;
+    int windowCorner_ = 0;  // corner ellipses as laid out (96 DPI)
     int panelCorner_ = 0;
     COLORREF panelColour_ = RGB(0xFF, 0xFF, 0xFF);
     COLORREF bevelColour_ = RGB(0, 0, 0);

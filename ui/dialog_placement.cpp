@@ -2,14 +2,15 @@
 
 namespace tovarin::ui {
 
-POINT PlaceDialog(const RECT& reference, SIZE dialog, SIZE screen) {
-    LONG left = reference.left + 200;
-    LONG top = reference.top + 154;
-    if (left < 10) left = 10;
-    if (top < 10) top = 10;
+POINT PlaceDialog(const RECT& reference, SIZE dialog, SIZE screen, int dpi) {
+    const LONG margin = ScaleToDpi(10, dpi), bottomMargin = ScaleToDpi(40, dpi);
+    LONG left = reference.left + ScaleToDpi(200, dpi);
+    LONG top = reference.top + ScaleToDpi(154, dpi);
+    if (left < margin) left = margin;
+    if (top < margin) top = margin;
     // After the first clamp: on a screen too small for both, these win.
-    if (left > screen.cx - dialog.cx - 10) left = screen.cx - dialog.cx - 10;
-    if (top > screen.cy - dialog.cy - 40) top = screen.cy - dialog.cy - 40;
+    if (left > screen.cx - dialog.cx - margin) left = screen.cx - dialog.cx - margin;
+    if (top > screen.cy - dialog.cy - bottomMargin) top = screen.cy - dialog.cy - bottomMargin;
     return {left, top};
 }
 

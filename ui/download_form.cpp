@@ -136,16 +136,29 @@ bool TDownloadForm::Build() {
     const LayoutControl* track = layout.Find("ProgressBarImage");
     const LayoutControl* text = layout.Find("ProgressBarText");
     if (!head_ || !tail_ || !track || !text || !layout.Find("BackgroundImage")) return false;
-    track_ = layout.Bounds(*track);
+    track_ = layout.LaidOut(*track);
     fillTopColour_ = track->Colour("filltop", fillTopColour_);
     fillBodyColour_ = track->Colour("fillbody", fillBodyColour_);
-    const RECT textBox = layout.Bounds(*text);
-    textOrigin_ = {textBox.left, textBox.top};
-    textCell_ = layout.FontCell(*text);
     textColour_ = text->Colour("colour", textColour_);
-    textFont_ = LayoutFont(*text);
-    SetProgressText(text->Text("text"));
+    text_ = text->Text("text");
+    LayOutText();
     return true;
+}
+
+void TDownloadForm::LayOutText() {
+    const Layout& layout = FormLayout();
+    const LayoutControl& text = *layout.Find("ProgressBarText");
+    const RECT textBox = layout.Bounds(text);
+    textOrigin_ = {textBox.left, textBox.top};
+    textCell_ = layout.FontCell(text);
+    textFont_ = LayoutFont(text);
+    SetProgressText(text_);
+}
+
+void TDownloadForm::DpiChanged() {
+    LayOutText();
+    const Layout& layout = FormLayout();
+    SetClientSize(LaidOutWidth(), IsShown() ? layout.Bounds("BackgroundImage").bottom : LaidOutHeight());
 }
 
 bool TDownloadForm::FormCreate(const WorkerStart& startWorker) {
@@ -215,7 +228,9 @@ ControlFacts TDownloadForm::FactsOf(const std::string& control) const {
 
 void TDownloadForm::PaintFill(HDC dc) const {
     if (fillWidth_ <= 0) return;
-    const FillRects rects = FillRectsFor(track_, fillWidth_);
+    // The fill's arithmetic is the layout's; its pixels are the display's.
+    const FillRects laidOut = FillRectsFor(track_, fillWidth_);
+    const FillRects rects{FormLayout().Scale(laidOut.top), FormLayout().Scale(laidOut.body)};
     SetDCBrushColor(dc, fillTopColour_);
     FillRect(dc, &rects.top, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
     SetDCBrushColor(dc, fillBodyColour_);

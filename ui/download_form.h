@@ -41,6 +41,7 @@ public:
 protected:
     bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
     void PaintOverControls(HDC dc) override;
+    void DpiChanged() override;
     // The install cannot be stopped from its windows: Alt+F4 does nothing.
     void CloseRequested() override {}
     ControlFacts FactsOf(const std::string& control) const override;
@@ -48,6 +49,8 @@ protected:
 private:
     TDownloadForm() = default;
     bool Build();
+    // The percentage's place and font at the form's DPI.
+    void LayOutText();
     bool FormCreate(const WorkerStart& startWorker);
     void CMShowingChanged();
     void SetProgressText(const std::string& text);
@@ -59,7 +62,7 @@ private:
 
     THighlightImage* head_ = nullptr;
     THighlightImage* tail_ = nullptr;
-    RECT track_{};
+    RECT track_{};  // as laid out (96 DPI): the fill's arithmetic works there
     COLORREF fillTopColour_ = 0;
     COLORREF fillBodyColour_ = 0;
     POINT textOrigin_{0, 0};

@@ -27,7 +27,15 @@ void THighlightImage::SetFill(COLORREF colour) {
     Invalidate();
 }
 
-void THighlightImage::ShowBitmap(const std::string& name) { SetPicture(LoadBitmapPicture(name), name); }
+void THighlightImage::ShowBitmap(const std::string& name) {
+    SetPicture(LoadPictureFor(name, owner_.Dpi(), LoadBitmapPicture), name);
+}
+
+void THighlightImage::Rescale(const RECT& bounds) {
+    bounds_ = bounds;
+    // Whichever kind the picture was: the layout loader finds both.
+    if (!pictureName_.empty()) picture_ = LoadPictureFor(pictureName_, owner_.Dpi(), LoadLayoutPicture);
+}
 
 void THighlightImage::MouseEnter() {
     if (OnMouseEnter) OnMouseEnter(*this);

@@ -39,7 +39,11 @@ public:
     void SetCursor(LPCWSTR systemCursor) { cursor_ = systemCursor; }
     LPCWSTR Cursor() const { return cursor_; }
 
-    // Bitmap state by resource name, loaded anew each time.
+    // The window moved to another display scale: new bounds, and the picture
+    // last set loaded again for the form's DPI.
+    void Rescale(const RECT& bounds);
+
+    // Bitmap state by resource name (the form's DPI's set), loaded anew each time.
     void ShowBitmap(const std::string& name);
     // The control's picture set: a base name that state digits follow.
     void SetStateBase(std::string base) { stateBase_ = std::move(base); }

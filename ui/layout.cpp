@@ -137,7 +137,7 @@ const LayoutControl* Layout::Find(std::string_view name) const {
     return nullptr;
 }
 
-RECT Layout::Bounds(const LayoutControl& control) const {
+RECT Layout::LaidOut(const LayoutControl& control) const {
     RECT r = control.rect;
     // Parents come before their children, so the chain always ends.
     for (const LayoutControl* parent = Find(control.Text("parent")); parent; parent = Find(parent->Text("parent"))) {
@@ -156,9 +156,9 @@ int Layout::FontCell(const LayoutControl& control) const {
     int cell = 0;
     if (size.size() > 2 && size.compare(size.size() - 2, 2, "px") == 0 &&
         ToInt(std::string_view(size).substr(0, size.size() - 2), cell)) {
-        return cell;
+        return Scale(cell);
     }
-    return Height(control.rect);
+    return Scale(Height(control.rect));
 }
 
 std::optional<Layout> LoadLayout(const char* name) {

@@ -14,6 +14,14 @@
 
 namespace tovarin::ui {
 
+// Layouts are written for this display resolution (100 % scale).
+inline constexpr int kLayoutDpi = 96;
+
+// A 96-DPI length or coordinate in pixels at `dpi`: the one rounding of
+// layout geometry (halves away from zero), so every window, control, font and
+// offset of the installer comes out the same at one scale.
+inline int ScaleToDpi(int value, int dpi) { return MulDiv(value, dpi, kLayoutDpi); }
+
 struct LayoutControl {
     std::string name;
     std::string kind;  // window, image, drag, line, panel, edit, text
@@ -44,15 +52,26 @@ public:
     std::vector<const LayoutControl*> Controls() const;
     const LayoutControl* Find(std::string_view name) const;
 
-    // A control's rectangle in the window's client area, in device pixels:
-    // the one place where layout geometry is turned into window geometry.
-    RECT Bounds(const LayoutControl& control) const;
+    // The display resolution the window is shown at; kLayoutDpi at first.
+    void SetDpi(int dpi) { dpi_ = dpi > 0 ? dpi : kLayoutDpi; }
+    int Dpi() const { return dpi_; }
+    // A 96-DPI length, rectangle in device pixels at the layout's DPI. Edges
+    // are scaled, not sizes, so neighbouring areas stay neighbours.
+    int Scale(int value) const { return ScaleToDpi(value, dpi_); }
+    RECT Scale(const RECT& r) const { return {Scale(r.left), Scale(r.top), Scale(r.right), Scale(r.bottom)}; }
+
+    // A control's rectangle in the window's client area at 96 DPI.
+    RECT LaidOut(const LayoutControl& control) const;
+    // The same in device pixels: the one place where layout geometry is
+    // turned into window geometry.
+    RECT Bounds(const LayoutControl& control) const { return Scale(LaidOut(control)); }
     RECT Bounds(std::string_view name) const;
     // A font's character cell height in device pixels ("14px").
     int FontCell(const LayoutControl& control) const;
 
 private:
     std::vector<LayoutControl> controls_;
+    int dpi_ = kLayoutDpi;
 };
 
 // The layout stored as the raw-data resource `name` of the running

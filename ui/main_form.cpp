@@ -96,12 +96,9 @@ bool TMainForm::Build() {
         if (c->Text("parent") != panel->name) continue;
         if (THighlightImage* image = FindImage(c->name)) optionPanel_.push_back(image);
     }
-    collapsedHeight_ = layout.Bounds(*panel).top;
-
-    const RECT r = layout.Bounds(*edit);
-    pathEdit_ = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_LEFT | ES_AUTOHSCROLL, r.left, r.top, Width(r), Height(r),
-                                Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPathEditId)),
-                                GetModuleHandleW(nullptr), nullptr);
+    pathEdit_ = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_LEFT | ES_AUTOHSCROLL, 0, 0, 0, 0, Handle(),
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPathEditId)), GetModuleHandleW(nullptr),
+                                nullptr);
     if (!pathEdit_) return false;
     Keyboard().AttachChild(edit->name, pathEdit_);
     // The edit's one event: every change of its text.
@@ -109,11 +106,27 @@ bool TMainForm::Build() {
         if (handler != edit->name + "Change" || !(pathEditChange_ = Handler(handler))) return false;
     }
     pathColours_ = ChildColours(edit->Colour("colour", 0), edit->Colour("background", RGB(0xFF, 0xFF, 0xFF)));
-    pathFont_ = LayoutFont(*edit);
-    if (pathFont_) SendMessageW(pathEdit_, WM_SETFONT, reinterpret_cast<WPARAM>(pathFont_.get()), FALSE);
-    SendMessageW(pathEdit_, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, 0);
+    LayOutPathEdit();
     SetOptionPanelVisible(false);
     return true;
+}
+
+void TMainForm::LayOutPathEdit() {
+    const Layout& layout = FormLayout();
+    collapsedHeight_ = layout.Bounds("OptionPanel").top;
+    const LayoutControl& edit = *layout.Find("CustomPathEdit");
+    const RECT r = layout.Bounds(edit);
+    SetWindowPos(pathEdit_, nullptr, r.left, r.top, Width(r), Height(r), SWP_NOZORDER | SWP_NOACTIVATE);
+    // The edit keeps the old font until it has the new one.
+    UniqueFont font = LayoutFont(edit);
+    if (font) SendMessageW(pathEdit_, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+    pathFont_ = std::move(font);
+    SendMessageW(pathEdit_, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, 0);
+}
+
+void TMainForm::DpiChanged() {
+    LayOutPathEdit();
+    SetClientSize(LaidOutWidth(), optionPanelShown_ ? LaidOutHeight() : collapsedHeight_);
 }
 
 void TMainForm::FormCreate() {
@@ -133,7 +146,9 @@ void TMainForm::FormCreate() {
     SetPathEditText(state::InstallDir());
 }
 
-void TMainForm::ChangeInstallImage(const std::string& name) { installImage_->SetPicture(LoadJpegPicture(name), name); }
+void TMainForm::ChangeInstallImage(const std::string& name) {
+    installImage_->SetPicture(LoadPictureFor(name, Dpi(), LoadJpegPicture), name);
+}
 
 void TMainForm::ChangeOptionButtonImage(const std::string& name) { customPathImage_->ShowBitmap(name); }
 

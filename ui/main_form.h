@@ -60,10 +60,13 @@ protected:
     void CloseRequested() override;
     bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
     ControlFacts FactsOf(const std::string& control) const override;
+    void DpiChanged() override;
 
 private:
     TMainForm() = default;
     bool Build();
+    // The path edit's place and font, and the collapsed height, at the form's DPI.
+    void LayOutPathEdit();
     void FormCreate();
     void ToggleOptionPanel();
     void SetOptionPanelVisible(bool visible);

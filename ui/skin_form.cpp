@@ -8,11 +8,12 @@
 #include "common/product_info.h"
 #include "common/text.h"
 #include "ui/font_choice.h"
+#include "ui/window_dpi.h"
 
 namespace tovarin::ui {
 namespace {
 
-// The frame drawn around the client area, in pixels.
+// The frame drawn around the client area, in 96-DPI pixels.
 constexpr int kFrame = 1;
 constexpr WPARAM kMoveByCaption = 0xF012;  // SC_MOVE | HTCAPTION
 
@@ -88,7 +89,7 @@ bool SkinForm::CreateWindowOf(const FormStyle& style, HWND owner) {
     const DWORD exStyle = style.taskbarButton ? WS_EX_APPWINDOW : 0;
     // WS_CLIPCHILDREN: the child controls (the path edit) are never painted over.
     CreateWindowExW(exStyle, cls.c_str(), Widen(style.title).c_str(), WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU, 0, 0,
-                    style.clientWidth + 2 * kFrame, style.clientHeight + 2 * kFrame, owner, nullptr,
+                    style.clientWidth + 2 * frame_, style.clientHeight + 2 * frame_, owner, nullptr,
                     GetModuleHandleW(nullptr), this);
     return hwnd_ != nullptr;
 }
@@ -96,6 +97,8 @@ bool SkinForm::CreateWindowOf(const FormStyle& style, HWND owner) {
 bool SkinForm::CreateFromLayout(const char* layoutName, HWND owner) {
     layout_ = LoadLayout(layoutName);
     if (!layout_) return false;
+    layout_->SetDpi(WindowDpi(owner));
+    frame_ = layout_->Scale(kFrame);
     const LayoutControl& window = layout_->Window();
     FormStyle style;
     style.className = window.name;
@@ -108,6 +111,12 @@ bool SkinForm::CreateFromLayout(const char* layoutName, HWND owner) {
     style.frameColour = window.Colour("frame", style.frameColour);
     style.backgroundColour = window.Colour("background", style.backgroundColour);
     if (!CreateWindowOf(style, owner)) return false;
+    // Per monitor, the window's own monitor may differ from the system DPI.
+    if (const int dpi = WindowDpi(hwnd_); dpi != layout_->Dpi()) {
+        layout_->SetDpi(dpi);
+        frame_ = layout_->Scale(kFrame);
+        SetClientSize(LaidOutWidth(), LaidOutHeight());
+    }
 
     for (const LayoutControl* c : layout_->Controls()) {
         if (c->kind != "image" && c->kind != "drag" && c->kind != "line") continue;
@@ -115,7 +124,7 @@ bool SkinForm::CreateFromLayout(const char* layoutName, HWND owner) {
         THighlightImage& image = AddImage(c->name, r.left, r.top, Width(r), Height(r));
         if (c->Has("picture")) {
             const std::string picture = c->Text("picture");
-            image.SetPicture(LoadLayoutPicture(picture), picture);
+            image.SetPicture(LoadPictureFor(picture, Dpi(), LoadLayoutPicture), picture);
         }
         image.SetStateBase(c->Text("states"));
         if (c->Text("cursor") == "hand") image.SetCursor(IDC_HAND);
@@ -209,7 +218,7 @@ SIZE SkinForm::ClientSize() const {
 
 void SkinForm::SetClientSize(int width, int height) {
     if (!hwnd_) return;
-    SetWindowPos(hwnd_, nullptr, 0, 0, width + 2 * kFrame, height + 2 * kFrame,
+    SetWindowPos(hwnd_, nullptr, 0, 0, width + 2 * frame_, height + 2 * frame_,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
@@ -249,6 +258,19 @@ void SkinForm::StartWindowMove(HWND hwnd) {
     SendMessageW(hwnd, WM_SYSCOMMAND, kMoveByCaption, 0);
 }
 
+void SkinForm::ApplyDpi(int dpi, const RECT& suggested) {
+    layout_->SetDpi(dpi);
+    frame_ = layout_->Scale(kFrame);
+    for (const auto& c : controls_) {
+        if (const LayoutControl* laidOut = layout_->Find(c->Name())) c->Rescale(layout_->Bounds(*laidOut));
+    }
+    DpiChanged();
+    // The system's rectangle keeps the window where the user dropped it; the
+    // size is the layout's, which the system's can miss by a rounding.
+    MoveTo(suggested.left, suggested.top);
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
 void SkinForm::PaintBackground(HDC dc, const RECT& client) {
     SetDCBrushColor(dc, backgroundColour_);
     FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
@@ -276,7 +298,7 @@ LRESULT SkinForm::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_NCCALCSIZE: {
         RECT* r = wp ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lp)->rgrc[0] : reinterpret_cast<RECT*>(lp);
-        InflateRect(r, -kFrame, -kFrame);
+        InflateRect(r, -frame_, -frame_);
         return 0;
     }
     case WM_NCPAINT:
@@ -327,6 +349,9 @@ LRESULT SkinForm::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
         CloseRequested();
         return 0;
+    case WM_DPICHANGED:
+        if (layout_ && lp) ApplyDpi(LOWORD(wp), *reinterpret_cast<const RECT*>(lp));
+        return 0;
     case WM_NCDESTROY:
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         hwnd_ = nullptr;
@@ -374,7 +399,10 @@ void SkinForm::PaintFrame() {
     GetWindowRect(hwnd_, &r);
     OffsetRect(&r, -r.left, -r.top);
     SetDCBrushColor(dc.get(), frameColour_);
-    FrameRect(dc.get(), &r, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+    for (int i = 0; i < frame_; ++i) {
+        FrameRect(dc.get(), &r, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+        InflateRect(&r, -1, -1);
+    }
 }
 
 THighlightImage* SkinForm::ControlAt(POINT client) const {

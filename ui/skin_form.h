@@ -91,6 +91,9 @@ public:
     void ShowModal();
     void CloseModal() { modalDone_ = true; }
 
+    // The display resolution the window is laid out for.
+    int Dpi() const { return layout_ ? layout_->Dpi() : kLayoutDpi; }
+
     SIZE ClientSize() const;
     // Resizes the client area; the top-left corner stays where it is.
     void SetClientSize(int width, int height);
@@ -119,7 +122,8 @@ protected:
     bool CreateWindowOf(const FormStyle& style, HWND owner);
     // Creates the (hidden) window from the layout resource `layoutName` with
     // its picture controls (kinds image, drag and line), their pictures,
-    // cursors, visibility and handlers. False when the layout is missing or
+    // cursors, visibility and handlers, all at the DPI of the owner's monitor
+    // (the system DPI without an owner). False when the layout is missing or
     // names a handler the form does not have.
     bool CreateFromLayout(const char* layoutName, HWND owner);
     const Layout& FormLayout() const { return *layout_; }
@@ -134,6 +138,10 @@ protected:
     virtual void PaintBackground(HDC dc, const RECT& client);
     // Drawn over the controls (text and fills that sit on pictures).
     virtual void PaintOverControls(HDC) {}
+    // The window has been moved to a display of another DPI: its picture
+    // controls are laid out again already; the form resizes itself and lays
+    // out what else it drew or created from the layout.
+    virtual void DpiChanged() { SetClientSize(LaidOutWidth(), LaidOutHeight()); }
     // Called right before the window becomes visible.
     virtual void BeforeShow() {}
     // The system's close command (Alt+F4, WM_CLOSE).
@@ -159,6 +167,7 @@ private:
     void ButtonDown(MouseButton button, POINT client);
     void ButtonUp(MouseButton button, POINT client);
 
+    void ApplyDpi(int dpi, const RECT& suggested);
     bool BindHandler(THighlightImage& image, const LayoutControl& control, const std::string& handler);
 
     // AccessibleSource (skin_form_access.cpp)
@@ -171,6 +180,7 @@ private:
 
     HWND hwnd_ = nullptr;
     std::optional<Layout> layout_;
+    int frame_ = 1;  // the frame around the client area, in device pixels
     COLORREF frameColour_ = 0;
     COLORREF backgroundColour_ = 0;
     std::vector<std::unique_ptr<THighlightImage>> controls_;

@@ -52,6 +52,9 @@ class ExecutableTest(unittest.TestCase):
         text = manifest.decode("utf-8")
         self.assertRegex(text, r'requestedExecutionLevel\s+level="requireAdministrator"')
         self.assertNotIn("supportedOS", text)
+        # Without it the system stretches every window at any scale above 100 %.
+        self.assertRegex(text, r"<dpiAwareness[^>]*>PerMonitorV2, PerMonitor</dpiAwareness>")
+        self.assertRegex(text, r"<dpiAware[^>]*>true/pm</dpiAware>")
 
     def test_version_information(self):
         (_, _, lang), info = self.resource(RT_VERSION, 1)

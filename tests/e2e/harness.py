@@ -37,11 +37,13 @@ def display_works(display):
 
 
 class Display:
-    """Uses $DISPLAY when it answers, otherwise starts a private Xvfb."""
+    """Uses $DISPLAY when it answers, otherwise starts a private Xvfb; always
+    a private one of another screen size when one is asked for."""
 
-    def __init__(self):
+    def __init__(self, screen=None):
         self.proc = None
-        self.name = os.environ.get("DISPLAY", "")
+        self.screen = screen or SCREEN
+        self.name = "" if screen else os.environ.get("DISPLAY", "")
 
     def __enter__(self):
         if self.name and display_works(self.name):
@@ -51,7 +53,7 @@ class Display:
                 continue
             self.name = f":{n}"
             self.proc = subprocess.Popen(
-                ["Xvfb", self.name, "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp"],
+                ["Xvfb", self.name, "-screen", "0", f"{self.screen[0]}x{self.screen[1]}x24", "-nolisten", "tcp"],
                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             for _ in range(100):
                 if display_works(self.name):

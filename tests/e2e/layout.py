@@ -62,6 +62,20 @@ def load(name):
     return controls
 
 
+def scale(value, dpi):
+    """A 96-DPI coordinate at dpi, rounded as the installer rounds: halves
+    away from zero."""
+    rounded = (abs(value) * dpi + 48) // 96
+    return rounded if value >= 0 else -rounded
+
+
+def scaled(control, dpi):
+    """The control's place at dpi: its edges scaled, so neighbours stay neighbours."""
+    x, y = scale(control.x, dpi), scale(control.y, dpi)
+    return Control(control.name, control.kind, x, y, scale(control.x + control.w, dpi) - x,
+                   scale(control.y + control.h, dpi) - y, control.attributes)
+
+
 MAIN = load("main_window")
 PROGRESS = load("progress_window")
 DIALOG = load("close_dialog")

@@ -19,6 +19,14 @@ TEST(PlaceDialog, SitsOffsetFromTheReferenceWindow) {
     ExpectAt(PlaceDialog(WindowAt(136, 133), kDialog, kScreen), 336, 287);
 }
 
+// At 150 %: offsets 300, 231 and margins 15, 60.
+TEST(PlaceDialog, ScalesOffsetsAndMarginsWithTheDpi) {
+    const SIZE dialog{530, 252}, screen{1920, 1080};
+    ExpectAt(PlaceDialog({100, 100, 1229, 854}, dialog, screen, 144), 400, 331);
+    ExpectAt(PlaceDialog({-900, -900, 0, 0}, dialog, screen, 144), 15, 15);
+    ExpectAt(PlaceDialog({1800, 1000, 2900, 1800}, dialog, screen, 144), 1920 - 530 - 15, 1080 - 252 - 60);
+}
+
 TEST(PlaceDialog, KeepsTenPixelsFromTheTopLeft) {
     ExpectAt(PlaceDialog(WindowAt(-500, 20), kDialog, kScreen), 10, 174);
     ExpectAt(PlaceDialog(WindowAt(-1000, -1000), kDialog, kScreen), 10, 10);

@@ -29,6 +29,24 @@ TEST(Layout, ReadsColumnsAttributesAndParentOffsets) {
     EXPECT_EQ(box.Colour("missing", RGB(1, 2, 3)), RGB(1, 2, 3));
 }
 
+// At another display scale edges are scaled, not sizes, halves away from zero.
+TEST(Layout, ScalesEdgesAndFontCellsToTheDpi) {
+    std::optional<Layout> layout = Layout::Parse(
+        "Form window 0 0 300 200\n"
+        "Panel panel 0 150 300 50\n"
+        "Box image 20 10 14 14 parent=Panel size=16px\n");
+    ASSERT_TRUE(layout);
+    layout->SetDpi(120);
+    const RECT r = layout->Bounds("Box");
+    EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right, r.bottom}), (std::vector<LONG>{25, 200, 43, 218}));
+    const RECT laidOut = layout->LaidOut(*layout->Find("Box"));
+    EXPECT_EQ(laidOut.left, 20);
+    EXPECT_EQ(layout->FontCell(*layout->Find("Box")), 20);
+    layout->SetDpi(144);
+    EXPECT_EQ(layout->Bounds("Box").right, 51);
+    EXPECT_EQ(layout->Scale(-3), -5);
+}
+
 TEST(Layout, RefusesWhatIsNotATable) {
     const struct {
         const char* text;

@@ -155,6 +155,30 @@ TEST_F(MainFormTest, OptionsPanelGrowsAndShrinksFromAFixedTopLeft) {
     EXPECT_EQ(WindowRect().top, before.top);
 }
 
+// Moved to a 150 % display and back: everything laid out again at the
+// system's suggested place, the open panel included.
+TEST_F(MainFormTest, AnotherDisplayScaleLaysTheWindowOutAgainWhereTheSystemSays) {
+    auto rescale = [&](int dpi, RECT suggested) {
+        SendMessageW(form->Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    };
+    auto edges = [](const RECT& r) { return std::vector<LONG>{r.left, r.top, r.right, r.bottom}; };
+    form->CustomPathImageClick();
+    rescale(144, {40, 30, 40 + 1129, 30 + 814});
+    EXPECT_EQ(edges(WindowRect()), (std::vector<LONG>{40, 30, 40 + 1129, 30 + 814}));
+    EXPECT_EQ(form->ClientSize().cy, 810);
+    EXPECT_EQ(edges(Image("CloseImage").Bounds()), (std::vector<LONG>{1041, 39, 1086, 84}));
+    EXPECT_EQ(Picture("CloseImage"), "close0");
+    RECT edit{};
+    GetWindowRect(form->CustomPathEdit(), &edit);
+    MapWindowPoints(nullptr, form->Handle(), reinterpret_cast<POINT*>(&edit), 2);
+    EXPECT_EQ(edges(edit), (std::vector<LONG>{668, 767, 1028, 788}));
+    form->CustomPathLabelClick();
+    EXPECT_EQ(form->ClientSize().cy, 750);
+    rescale(96, {50, 60, 50 + 752, 60 + 502});
+    EXPECT_EQ(edges(WindowRect()), (std::vector<LONG>{50, 60, 50 + 752, 60 + 502}));
+    EXPECT_EQ(edges(Image("CloseImage").Bounds()), (std::vector<LONG>{694, 26, 724, 56}));
+}
+
 TEST_F(MainFormTest, OptionBoxesFlipTheirFlagsAndShowTheHoverDigitOnlyOnEnter) {
     form->OptionShortcutImageMouseEnter();
     EXPECT_EQ(Picture("OptionShortcutImage"), "check11");

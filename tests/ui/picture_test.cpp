@@ -110,5 +110,46 @@ TEST(CellFont, FallsBackToAnInstalledFaceWithTheSameCellHeight) {
     EXPECT_EQ(CellHeight(message.get()), 14);
 }
 
+// The set a display scale takes: its own, else the nearest larger one.
+TEST(ScaledPicture, TakesItsOwnSetOrTheNearestLargerOne) {
+    const struct {
+        int dpi;
+        const char* name;
+        int setDpi;
+    } rows[] = {{72, "CLOSE0", 96},       {96, "CLOSE0", 96},       {97, "CLOSE0_125", 120},
+                {120, "CLOSE0_125", 120}, {144, "CLOSE0_150", 144}, {168, "CLOSE0_200", 192},
+                {192, "CLOSE0_200", 192}, {288, "CLOSE0_200", 192}};
+    for (const auto& row : rows) {
+        const PictureSet set = PictureSetFor("CLOSE0", row.dpi);
+        EXPECT_EQ(set.name, row.name) << row.dpi;
+        EXPECT_EQ(set.dpi, row.setDpi) << row.dpi;
+    }
+    // 175 %: the 200 % picture (60 x 60) averaged down to 52.5, rounded to 53.
+    const Picture between = LoadPictureFor("CLOSE0", 168, LoadBitmapPicture);
+    EXPECT_EQ(between.Width(), 53);
+    EXPECT_EQ(between.Height(), 53);
+    EXPECT_EQ(LoadPictureFor("CLOSE0", 96, LoadBitmapPicture).Width(), 30);
+}
+
+// Each output pixel is the mean of the source area it covers, by area.
+TEST(ScaledPicture, ResizeWeighsEachSourcePixelByTheAreaCovered) {
+    HDC screen = GetDC(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 3, 1);
+    ReleaseDC(nullptr, screen);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    SetPixel(dc, 0, 0, RGB(0, 0, 0));
+    SetPixel(dc, 1, 0, RGB(90, 90, 90));
+    SetPixel(dc, 2, 0, RGB(180, 180, 180));
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    const Picture source{UniqueBitmap(bitmap)};
+    const Picture resized = ResizePicture(source, {2, 1});
+    ASSERT_TRUE(resized);
+    ExpectNear(PixelOf(resized, 0, 0), 30, 30, 30);     // 2/3 of black, 1/3 of 90
+    ExpectNear(PixelOf(resized, 1, 0), 150, 150, 150);  // 1/3 of 90, 2/3 of 180
+    EXPECT_FALSE(ResizePicture(source, {0, 1}));
+}
+
 }  // namespace
 }  // namespace tovarin::ui
