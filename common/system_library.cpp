@@ -64,4 +64,12 @@ const IpHelperFunctions* IpHelper() {
     return table ? &*table : nullptr;
 }
 
+const OleaccFunctions* Oleacc() {
+    static const auto table = BindTable<OleaccFunctions>(L"oleacc.dll", [](const SystemLibrary& dll, auto& f) {
+        return dll.Bind(f.LresultFromObject, "LresultFromObject") &&
+               dll.Bind(f.AccessibleObjectFromWindow, "AccessibleObjectFromWindow");
+    });
+    return table ? &*table : nullptr;
+}
+
 }  // namespace tovarin

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <bcrypt.h>
 #include <iphlpapi.h>
+#include <oleacc.h>
 #include <winhttp.h>
 
 namespace tovarin {
@@ -55,5 +56,11 @@ struct IpHelperFunctions {
     decltype(::GetIfTable)* GetIfTable;
 };
 const IpHelperFunctions* IpHelper();
+
+struct OleaccFunctions {
+    decltype(::LresultFromObject)* LresultFromObject;
+    decltype(::AccessibleObjectFromWindow)* AccessibleObjectFromWindow;
+};
+const OleaccFunctions* Oleacc();
 
 }  // namespace tovarin

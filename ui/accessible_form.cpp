@@ -2,44 +2,10 @@
 
 #include <atomic>
 
+#include "common/system_library.h"
+
 namespace tovarin::ui {
 namespace {
-
-using LresultFromObjectFn = LRESULT(WINAPI*)(REFIID, WPARAM, LPUNKNOWN);
-using AccessibleObjectFromWindowFn = HRESULT(WINAPI*)(HWND, DWORD, REFIID, void**);
-
-struct Oleacc {
-    UniqueModule module;
-    LresultFromObjectFn lresultFromObject = nullptr;
-    AccessibleObjectFromWindowFn objectFromWindow = nullptr;
-};
-
-HMODULE LoadSystemModule(const wchar_t* name) {
-    HMODULE module = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (module || GetLastError() != ERROR_INVALID_PARAMETER) return module;
-    // Systems without the search flags: the system folder by full path.
-    wchar_t folder[MAX_PATH];
-    const UINT n = GetSystemDirectoryW(folder, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return nullptr;
-    return LoadLibraryW((std::wstring(folder, n) + L"\\" + name).c_str());
-}
-
-template <typename Fn>
-Fn Function(HMODULE module, const char* name) {
-    return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
-}
-
-// Loaded at the first question and kept for the process's life.
-const Oleacc& Library() {
-    static const Oleacc library = [] {
-        Oleacc l;
-        l.module.reset(LoadSystemModule(L"oleacc.dll"));
-        l.lresultFromObject = Function<LresultFromObjectFn>(l.module.get(), "LresultFromObject");
-        l.objectFromWindow = Function<AccessibleObjectFromWindowFn>(l.module.get(), "AccessibleObjectFromWindow");
-        return l;
-    }();
-    return library;
-}
 
 BSTR Bstr(const std::wstring& text) { return SysAllocStringLen(text.data(), static_cast<UINT>(text.size())); }
 
@@ -96,9 +62,9 @@ public:
         if (!parent) return E_POINTER;
         *parent = nullptr;
         if (!source_) return CO_E_OBJNOTCONNECTED;
-        const auto fromWindow = Library().objectFromWindow;
-        if (!fromWindow) return S_FALSE;
-        return fromWindow(source_->Window(), static_cast<DWORD>(OBJID_WINDOW), IID_IDispatch,
+        const OleaccFunctions* oleacc = Oleacc();
+        if (!oleacc) return S_FALSE;
+        return oleacc->AccessibleObjectFromWindow(source_->Window(), static_cast<DWORD>(OBJID_WINDOW), IID_IDispatch,
                           reinterpret_cast<void**>(parent));
     }
     HRESULT STDMETHODCALLTYPE get_accChildCount(LONG* count) override {
@@ -287,10 +253,10 @@ FormAccessible::~FormAccessible() {
 
 bool FormAccessible::Answer(WPARAM wp, LPARAM lp, LRESULT& result) {
     if (static_cast<LONG>(lp) != OBJID_CLIENT) return false;
-    const auto lresultFromObject = Library().lresultFromObject;
-    if (!lresultFromObject) return false;
+    const OleaccFunctions* oleacc = Oleacc();
+    if (!oleacc) return false;
     if (!object_) object_ = ComPtr<IAccessible>::Attach(new ClientObject(source_));
-    result = lresultFromObject(__uuidof(IAccessible), wp, object_.get());
+    result = oleacc->LresultFromObject(__uuidof(IAccessible), wp, object_.get());
     return true;
 }
 
