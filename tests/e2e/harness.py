@@ -181,6 +181,36 @@ def parse_windows(text):
     return windows
 
 
+class WindowWatch:
+    """The moment a window of a class goes, as a wintool inside Wine sees it
+    within milliseconds; started before the window is shown."""
+
+    def __init__(self, s, cls, seconds):
+        self.out = tempfile.TemporaryFile()
+        self.proc = subprocess.Popen(["wine", s.wintool, "watch", cls, str(seconds)], env=s.env,
+                                     stdin=subprocess.DEVNULL, stdout=self.out, stderr=subprocess.DEVNULL)
+        s.procs.append(self.proc)
+        for _ in range(200):
+            if self.read().startswith(b"ready"):
+                return
+            time.sleep(0.05)
+
+    def read(self):
+        self.out.seek(0)
+        return self.out.read()
+
+    def gone_at(self, timeout):
+        """The time the window was seen gone; None if not within timeout."""
+        end = time.time() + timeout
+        while time.time() < end:
+            if b"gone" in self.read():
+                return time.time()
+            if self.proc.poll() is not None and b"gone" not in self.read():
+                return None
+            time.sleep(0.02)
+        return None
+
+
 class Session:
     """One Wine desktop on one display; ends every Wine process when done."""
 
@@ -194,11 +224,14 @@ class Session:
         self.wintool = os.environ.get("TOVARIN_WINTOOL") or str(Path(os.environ["TOVARIN_BUILD_DIR"]) / "tests/e2e/wintool.exe")
 
     def __enter__(self):
+        self.warm()
+        return self
+
+    def warm(self):
         # Start the Wine server and its background processes with no pipe of
         # ours, so a later captured call is not held open by them.
         subprocess.run([str(REPO / "scripts/wine-run"), "cmd", "/c", "exit"], env=self.env,
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
-        return self
 
     def __exit__(self, *exc):
         self.kill_all()

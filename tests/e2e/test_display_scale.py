@@ -29,6 +29,8 @@ def set_dpi(session, dpi):
     subprocess.run(["wine", "reg", "add", DESKTOP, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f"],
                    env=session.env, stdin=subprocess.DEVNULL, capture_output=True, timeout=120, check=True)
     session.kill_all()
+    # Booted here, not inside the first window's wait: slow on an emulated machine.
+    session.warm()
 
 
 def picture(dpi, name):

@@ -67,6 +67,28 @@ class Events:
         return [(int(e, 16), int(child)) for e, w, obj, child in lines if int(w) == hwnd and int(obj) == -4]
 
 
+class Values:
+    """Each new value of one child of the first window of a class, from
+    before that window exists until it goes."""
+
+    def __init__(self, s, cls, child, seconds):
+        self.out = tempfile.TemporaryFile()
+        self.proc = subprocess.Popen(["wine", s.wintool, "values", cls, str(child), str(seconds)], env=s.env,
+                                     stdin=subprocess.DEVNULL, stdout=self.out, stderr=subprocess.DEVNULL)
+        for _ in range(200):
+            self.out.seek(0)
+            if self.out.read().startswith(b"ready"):
+                return
+            time.sleep(0.05)
+
+    def seen(self):
+        self.proc.wait(60)
+        self.out.seek(0)
+        lines = self.out.read().decode("utf-8", "replace").splitlines()[1:]
+        self.out.close()
+        return lines
+
+
 class KeyboardTest(unittest.TestCase):
     # The installer started with a clean slate and its main window shown.
     start = test_install.InstallTest.start
@@ -152,13 +174,14 @@ class KeyboardTest(unittest.TestCase):
             _, items = tree(s, main.w.hwnd)
             self.assertTrue(items["立即安装"].has(FOCUSED))
             events = Events(s, main.w.pid, 12)
+            watcher = Values(s, "TDownloadForm", 1, 60)
             self.keys(s, "return")
             progress = s.wait_window(harness.TITLE, 30, cls="TDownloadForm")
             window, bars = tree(s, progress.hwnd)
             self.assertEqual((window.role, window.name), (CLIENT, harness.TITLE))
             self.assertEqual([(b.name, b.role) for b in bars.values()], [("安装进度", PROGRESSBAR)])
-            values = s.tool("values", progress.hwnd, 1, 30).splitlines()
             self.assertEqual(proc.wait(60), 0)
+            values = watcher.seen()
             changes = [e for e in events.seen(progress.hwnd) if e == (VALUE_EVENT, 1)]
 
             self.assertFalse(places.desktop_link.exists())

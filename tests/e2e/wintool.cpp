@@ -13,7 +13,10 @@
 //   wintool access HWND         the window's client object as the system's accessibility library
 //                               sees it, then each child, a line each, tab-separated: id, role and
 //                               state (hex), name, value (a missing name or value prints as -)
-//   wintool values HWND ID SECONDS  each new value of one child until the window goes (or the time)
+//   wintool values CLASS ID SECONDS  "ready", then waits for a top-level window of CLASS and prints
+//                               each new value of its child ID until the window goes (or the time)
+//   wintool watch CLASS SECONDS  "ready"; "shown" once a visible top-level window of CLASS is up;
+//                               "gone" once it no longer is (or nothing, at the time)
 //   wintool events PID SECONDS  the focus, state-change and value-change events of one process
 //                               for that long, a line each: event (hex), hwnd, object id, child id
 //   wintool keys KEY...         types keys into the foreground window: tab, shift+tab, space,
@@ -291,6 +294,41 @@ int wmain(int argc, wchar_t** argv) {
             Sleep(0);
         }
     }
+    if (cmd == L"watch" && argc == 4) {
+        // Looked at from inside one process: every look from Linux is a Wine
+        // start, a second or more on an emulated machine.
+        Out("ready\n");
+        const DWORD end = GetTickCount() + std::wcstoul(argv[3], nullptr, 10) * 1000;
+        const auto shown = [&] {
+            HWND w = FindWindowW(argv[2], nullptr);
+            return w && IsWindowVisible(w);
+        };
+        while (!shown()) {
+            if (GetTickCount() >= end) return 1;
+            Sleep(5);
+        }
+        Out("shown\n");
+        while (shown()) {
+            if (GetTickCount() >= end) return 1;
+            Sleep(5);
+        }
+        Out("gone\n");
+        return 0;
+    }
+    if (cmd == L"values" && argc == 5) {
+        // Started before the window exists, so that a short install is not
+        // over before a slow machine has this tool running.
+        Out("ready\n");
+        const DWORD seconds = std::wcstoul(argv[4], nullptr, 10);
+        const DWORD end = GetTickCount() + seconds * 1000;
+        HWND w = nullptr;
+        while (!(w = FindWindowW(argv[2], nullptr)) && GetTickCount() < end) Sleep(5);
+        if (!w) return 1;
+        CoInitialize(nullptr);
+        const int result = Values(w, std::wcstol(argv[3], nullptr, 10), (end - GetTickCount()) / 1000 + 1);
+        CoUninitialize();
+        return result;
+    }
     HWND w = reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::wcstoul(argv[2], nullptr, 10)));
     if (!IsWindow(w)) return 1;
     if (cmd == L"children") {
@@ -301,12 +339,6 @@ int wmain(int argc, wchar_t** argv) {
     if (cmd == L"access") {
         CoInitialize(nullptr);
         const int result = Access(w);
-        CoUninitialize();
-        return result;
-    }
-    if (cmd == L"values" && argc == 5) {
-        CoInitialize(nullptr);
-        const int result = Values(w, std::wcstol(argv[3], nullptr, 10), std::wcstoul(argv[4], nullptr, 10));
         CoUninitialize();
         return result;
     }
