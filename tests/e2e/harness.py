@@ -181,13 +181,13 @@ def parse_windows(text):
     return windows
 
 
-class WindowWatch:
-    """The moment a window of a class goes, as a wintool inside Wine sees it
-    within milliseconds; started before the window is shown."""
+class Watcher:
+    """A wintool command running beside the test, its lines in a file; it
+    says "ready" first, and the constructor waits for that."""
 
-    def __init__(self, s, cls, seconds):
+    def __init__(self, s, *args):
         self.out = tempfile.TemporaryFile()
-        self.proc = subprocess.Popen(["wine", s.wintool, "watch", cls, str(seconds)], env=s.env,
+        self.proc = subprocess.Popen(["wine", s.wintool, *map(str, args)], env=s.env,
                                      stdin=subprocess.DEVNULL, stdout=self.out, stderr=subprocess.DEVNULL)
         s.procs.append(self.proc)
         for _ in range(200):
@@ -198,6 +198,14 @@ class WindowWatch:
     def read(self):
         self.out.seek(0)
         return self.out.read()
+
+
+class WindowWatch(Watcher):
+    """The moment a window of a class goes, as a wintool inside Wine sees it
+    within milliseconds; started before the window is shown."""
+
+    def __init__(self, s, cls, seconds):
+        super().__init__(s, "watch", cls, seconds)
 
     def gone_at(self, timeout):
         """The time the window was seen gone; None if not within timeout."""

@@ -2,9 +2,7 @@
 install by keyboard alone, the exit confirmation by keyboard, and every
 window's accessibility tree as the system's accessibility library shows it."""
 import os
-import subprocess
 import sys
-import tempfile
 import time
 import unittest
 from pathlib import Path
@@ -44,47 +42,31 @@ def tree(s, hwnd):
     return items[0], {i.name: i for i in items[1:]}
 
 
-class Events:
+class Events(harness.Watcher):
     """The accessibility events one process raises while it lives, as a
     screen reader would receive them: (event, child id) pairs."""
 
     def __init__(self, s, pid, seconds):
-        self.out = tempfile.TemporaryFile()
-        self.proc = subprocess.Popen(["wine", s.wintool, "events", str(pid), str(seconds)], env=s.env,
-                                     stdin=subprocess.DEVNULL, stdout=self.out, stderr=subprocess.DEVNULL)
-        for _ in range(100):
-            self.out.seek(0)
-            if self.out.read().startswith(b"ready"):
-                return
-            time.sleep(0.05)
+        super().__init__(s, "events", pid, seconds)
 
     def seen(self, hwnd):
         time.sleep(0.5)  # the last ones on their way
-        self.out.seek(0)
-        lines = [line.split() for line in self.out.read().decode().splitlines()[1:]]
+        lines = [line.split() for line in self.read().decode().splitlines()[1:]]
         self.out.close()
         self.proc.kill()
         return [(int(e, 16), int(child)) for e, w, obj, child in lines if int(w) == hwnd and int(obj) == -4]
 
 
-class Values:
+class Values(harness.Watcher):
     """Each new value of one child of the first window of a class, from
     before that window exists until it goes."""
 
     def __init__(self, s, cls, child, seconds):
-        self.out = tempfile.TemporaryFile()
-        self.proc = subprocess.Popen(["wine", s.wintool, "values", cls, str(child), str(seconds)], env=s.env,
-                                     stdin=subprocess.DEVNULL, stdout=self.out, stderr=subprocess.DEVNULL)
-        for _ in range(200):
-            self.out.seek(0)
-            if self.out.read().startswith(b"ready"):
-                return
-            time.sleep(0.05)
+        super().__init__(s, "values", cls, child, seconds)
 
     def seen(self):
         self.proc.wait(60)
-        self.out.seek(0)
-        lines = self.out.read().decode("utf-8", "replace").splitlines()[1:]
+        lines = self.read().decode("utf-8", "replace").splitlines()[1:]
         self.out.close()
         return lines
 
