@@ -124,11 +124,17 @@ def fresh(folder):
     subprocess.run(["sync"])
 
 
-def run_installer():
-    with MemorySampler(installer.name, image_range(installer)) as memory:
-        out = wine(probe, "install", winpath(installer), timeout=300)
+def probed(exe, what, *args):
+    """The probe's output for one run of exe, and exe's peak private memory."""
+    with MemorySampler(exe.name, image_range(exe)) as memory:
+        out = wine(probe, what, winpath(exe), *args, timeout=300)
     if out.returncode != 0:
-        raise SystemExit(f"probe failed ({out.returncode}): {out.stdout}{out.stderr}")
+        raise SystemExit(f"{exe.name} under the probe failed ({out.returncode}): {out.stdout}{out.stderr}")
+    return out, memory.peak
+
+
+def run_installer():
+    out, peak = probed(installer, "install")
     (installer.parent / "probe-last.txt").write_text(out.stdout)  # every mark and round trip, to look into
     marks, trips = {}, []
     for line in out.stdout.splitlines():
@@ -139,17 +145,13 @@ def run_installer():
             trips.append((float(parts[1]), float(parts[2])))
         elif parts[0] in ("started", "first-window", "click", "progress-shown", "gone", "exit"):
             marks[parts[0]] = float(parts[1])
-    return marks, trips, memory.peak
+    return marks, trips, peak
 
 
 def run_7zr():
-    with MemorySampler(sevenzr.name, image_range(sevenzr)) as memory:
-        out = wine(probe, "run", winpath(sevenzr), "x", "-y", "-bso0", "-bsp0", "-oC:\\bench-7zr", winpath(payload),
-                   timeout=300)
-    if out.returncode != 0:
-        raise SystemExit(f"7zr.exe failed: {out.stdout}{out.stderr}")
+    out, peak = probed(sevenzr, "run", "x", "-y", "-bso0", "-bsp0", "-oC:\\bench-7zr", winpath(payload))
     _, started, ended, _ = out.stdout.split()
-    return float(ended) - float(started), memory.peak
+    return float(ended) - float(started), peak
 
 
 PHASES = [
