@@ -1,8 +1,11 @@
 // Watches one install from outside the installer, for bench/road.py.
 //   road_probe install EXE     starts EXE, clicks Install once the main window is
-//                              up, and prints the installer's phase marks, the
-//                              progress window's message round trips and when
-//                              it went; then closes the product it started
+//                              up, and prints the installer's phase marks and
+//                              when the progress window went; then closes the
+//                              product it started
+//   road_probe latency EXE     the same, and also the progress window's message
+//                              round trips, one every 10 ms; those load the
+//                              machine, so the timed rounds go without them
 //   road_probe run COMMAND...  runs a program and prints how long it ran
 // Every time is a performance-counter reading in seconds: all processes of one
 // Wine (or one Windows) share that clock, so marks and samples line up.
@@ -40,6 +43,10 @@ struct DebugListener {
     }* buffer = static_cast<Buffer*>(::MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 4096));
     std::atomic<bool> stop{false};
     std::vector<std::string> lines;  // listener thread until stop, then main
+    // Set when the installer's own mark says the progress window is hidden:
+    // waiting on it costs nothing, where polling the window from here would
+    // be a Wine-server trip every time, on the cores the installer runs on.
+    HANDLE hidden = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
 
     static DWORD WINAPI Run(void* self) {
         auto& l = *static_cast<DebugListener*>(self);
@@ -47,7 +54,9 @@ struct DebugListener {
             ::SetEvent(l.bufferReady);
             if (::WaitForSingleObject(l.dataReady, 50) != WAIT_OBJECT_0) continue;
             const char* text = l.buffer->text;
-            if (std::strncmp(text, "tovarin-phase ", 14) == 0) l.lines.emplace_back(text + 14);
+            if (std::strncmp(text, "tovarin-phase ", 14) != 0) continue;
+            l.lines.emplace_back(text + 14);
+            if (std::strncmp(text + 14, "hidden ", 7) == 0) ::SetEvent(l.hidden);
         }
         return 0;
     }
@@ -106,7 +115,7 @@ struct Trips {
     }
 };
 
-int Install(const wchar_t* exe) {
+int Install(const wchar_t* exe, bool probeLatency) {
     DebugListener listener;
     if (!listener.buffer) return 3;
     HANDLE listen = ::CreateThread(nullptr, 0, DebugListener::Run, &listener, 0, nullptr);
@@ -134,9 +143,11 @@ int Install(const wchar_t* exe) {
     // One message round trip every 10 ms on a thread of its own, so that a
     // blocked window does not delay noticing that it has gone.
     Trips trips{progress};
-    HANDLE tripper = ::CreateThread(nullptr, 0, Trips::Run, &trips, 0, nullptr);
-    while (::IsWindowVisible(progress)) ::Sleep(1);
+    HANDLE tripper = probeLatency ? ::CreateThread(nullptr, 0, Trips::Run, &trips, 0, nullptr) : nullptr;
+    const HANDLE ends[2] = {listener.hidden, pi.hProcess};
+    const bool hid = ::WaitForMultipleObjects(2, ends, FALSE, 300000) == WAIT_OBJECT_0;
     trips.stop = true;
+    if (!hid) return 6;
     std::printf("gone %.6f\n", Now());
     ::WaitForSingleObject(pi.hProcess, 30000);
     DWORD code = 0;
@@ -151,7 +162,7 @@ int Install(const wchar_t* exe) {
         const std::size_t space = line.rfind(' ');
         std::printf("phase %s %.6f\n", line.substr(0, space).c_str(), std::stod(line.substr(space + 1)) / frequency);
     }
-    ::WaitForSingleObject(tripper, 15000);
+    if (tripper) ::WaitForSingleObject(tripper, 15000);
     for (const auto& [sent, trip] : trips.samples) std::printf("trip %.6f %.6f\n", sent, trip);
     return 0;
 }
@@ -174,7 +185,8 @@ int Run(int argc, wchar_t** argv) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc >= 3 && std::wcscmp(argv[1], L"install") == 0) return Install(argv[2]);
+    if (argc >= 3 && std::wcscmp(argv[1], L"install") == 0) return Install(argv[2], false);
+    if (argc >= 3 && std::wcscmp(argv[1], L"latency") == 0) return Install(argv[2], true);
     if (argc >= 3 && std::wcscmp(argv[1], L"run") == 0) return Run(argc, argv);
     return 2;
 }

@@ -51,6 +51,7 @@ void FinishInstall(bool succeeded, CompletionWindow& window, CompletionSystem& s
     TracePhase("launched");
     system.SendSucceeded();
     window.HideWindow();
+    TracePhase("hidden");
     // Gives the event's thread time to deliver before the process goes.
     system.Pause(kEndPauseMs);
     window.EndApplication();
