@@ -3,8 +3,9 @@
 side with 7-Zip's own console extraction of the same archive, in interleaved
 rounds. Run by bench/run inside the Wine sandbox's environment.
 
-usage: road.py INSTALLER PROBE SEVENZR PAYLOAD LIBRARY ROUNDS BUILT_EXE
-(INSTALLER: the built installer BUILT_EXE with the seed-sized package in it)
+usage: road.py INSTALLER PROBE SEVENZR PAYLOAD LIBRARY ROUNDS BUILT_EXE [NSIS_EXE]
+(INSTALLER: the built installer BUILT_EXE with the seed-sized package in it;
+NSIS_EXE: an NSIS installer of the same files, for start to first window)
 """
 import hashlib
 import os
@@ -20,6 +21,7 @@ from pathlib import Path
 installer, probe, sevenzr, payload, library = map(Path, sys.argv[1:6])
 rounds = int(sys.argv[6])
 built = Path(sys.argv[7])
+nsis = Path(sys.argv[8]) if len(sys.argv) > 8 else None
 prefix = Path(os.environ["WINEPREFIX"])
 
 
@@ -180,6 +182,7 @@ PHASES = [
 rows = {name: [] for name, _, _ in PHASES}
 slow = []
 roads, sevens, ratios, first_windows, ui_extract, ui_road, mem_ours, mem_7zr = [], [], [], [], [], [], [], []
+nsis_windows = []
 for r in range(rounds):
     order = ["ours", "7zr"] if r % 2 == 0 else ["7zr", "ours"]
     for who in order:
@@ -205,6 +208,10 @@ for r in range(rounds):
     ui_extract.append(max(during, default=0.0))
     slow.append(sum(1 for t in during if t > 0.050))
     ui_road.append(max((t for s, t in trips if s < marks["finish"]), default=0.0))
+    if nsis:
+        # NSIS's first window is its dialog, shown once it has checked its data.
+        _, started, shown = wine(probe, "window", winpath(nsis), "#32770", timeout=120).stdout.split()
+        nsis_windows.append(float(shown) - float(started))
     roads.append(road)
     sevens.append(seven)
     ratios.append(road / seven)
@@ -238,6 +245,10 @@ print(f"ratio click-to-gone / 7zr.exe, per round: {f(ratios)}")
 print(f"median of per-round ratios: {statistics.median(ratios):.3f}   "
       f"ratio of medians: {statistics.median(roads) / statistics.median(sevens):.3f}")
 print(f"start to first window: {f(first_windows)}  median {statistics.median(first_windows):.3f} s")
+if nsis_windows:
+    shares = [a / b for a, b in zip(first_windows, nsis_windows)]
+    print(f"NSIS installer of the same files, start to first window: {f(nsis_windows)}  median"
+          f" {statistics.median(nsis_windows):.3f} s; ours / NSIS per round: {f(shares)}  median {statistics.median(shares):.3f}")
 print(f"longest unanswered message round trip (an install of its own each round), during extraction: {f(ui_extract, 1000, '{:5.0f}')} ms;"
       f" click to completion: {f(ui_road, 1000, '{:5.0f}')} ms; trips over 50 ms during extraction: {slow}")
 print(f"peak private memory (anonymous, outside the program image): installer {f(mem_ours, 1 / 1024, '{:5.1f}')} MiB,"

@@ -6,6 +6,8 @@
 //   road_probe latency EXE     the same, and also the progress window's message
 //                              round trips, one every 10 ms; those load the
 //                              machine, so the timed rounds go without them
+//   road_probe window EXE CLASS  starts EXE, prints when its first visible
+//                              window of CLASS came, and ends it there
 //   road_probe run COMMAND...  runs a program and prints how long it ran
 // Every time is a performance-counter reading in seconds: all processes of one
 // Wine (or one Windows) share that clock, so marks and samples line up.
@@ -182,11 +184,27 @@ int Run(int argc, wchar_t** argv) {
     return code == 0 ? 0 : 1;
 }
 
+int Window(const wchar_t* exe, const wchar_t* cls) {
+    std::wstring command = L"\"" + std::wstring(exe) + L"\"";
+    STARTUPINFOW si{sizeof si};
+    PROCESS_INFORMATION pi{};
+    const double started = Now();
+    if (!::CreateProcessW(exe, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 3;
+    const HWND shown = WaitVisible(pi.dwProcessId, cls, 60);
+    const double at = Now();
+    ::TerminateProcess(pi.hProcess, 0);
+    ::WaitForSingleObject(pi.hProcess, 10000);
+    if (!shown) return 4;
+    std::printf("window %.6f %.6f\n", started, at);
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc >= 3 && std::wcscmp(argv[1], L"install") == 0) return Install(argv[2], false);
     if (argc >= 3 && std::wcscmp(argv[1], L"latency") == 0) return Install(argv[2], true);
+    if (argc >= 4 && std::wcscmp(argv[1], L"window") == 0) return Window(argv[2], argv[3]);
     if (argc >= 3 && std::wcscmp(argv[1], L"run") == 0) return Run(argc, argv);
     return 2;
 }
