@@ -210,10 +210,7 @@ for r in range(rounds):
     ui_road.append(max((t for s, t in trips if s < marks["finish"]), default=0.0))
     if nsis:
         # NSIS's first window is its dialog, shown once it has checked its data.
-        out = wine(probe, "window", winpath(nsis), "#32770", timeout=120)
-        if out.returncode != 0:
-            raise SystemExit(f"{nsis.name} under the probe failed ({out.returncode}): {out.stdout}{out.stderr}")
-        _, started, shown = out.stdout.split()
+        _, started, shown = probed(nsis, "window", "#32770")[0].stdout.split()
         nsis_windows.append(float(shown) - float(started))
     roads.append(road)
     sevens.append(seven)

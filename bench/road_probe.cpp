@@ -117,16 +117,21 @@ struct Trips {
     }
 };
 
+std::wstring Quoted(const wchar_t* text) { return L"\"" + std::wstring(text) + L"\""; }
+
+bool Start(std::wstring command, PROCESS_INFORMATION& pi) {
+    STARTUPINFOW si{sizeof si};
+    return ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) != FALSE;
+}
+
 int Install(const wchar_t* exe, bool probeLatency) {
     DebugListener listener;
     if (!listener.buffer) return 3;
     HANDLE listen = ::CreateThread(nullptr, 0, DebugListener::Run, &listener, 0, nullptr);
 
-    std::wstring command = L"\"" + std::wstring(exe) + L"\"";
-    STARTUPINFOW si{sizeof si};
     PROCESS_INFORMATION pi{};
     const double started = Now();
-    if (!::CreateProcessW(exe, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 3;
+    if (!Start(Quoted(exe), pi)) return 3;
     std::printf("started %.6f\n", started);
     HWND main = WaitVisible(pi.dwProcessId, L"TMainForm", 60);
     if (!main) return 4;
@@ -171,11 +176,10 @@ int Install(const wchar_t* exe, bool probeLatency) {
 
 int Run(int argc, wchar_t** argv) {
     std::wstring command;
-    for (int i = 2; i < argc; ++i) command += (i > 2 ? L" \"" : L"\"") + std::wstring(argv[i]) + L"\"";
-    STARTUPINFOW si{sizeof si};
+    for (int i = 2; i < argc; ++i) command += (i > 2 ? L" " : L"") + Quoted(argv[i]);
     PROCESS_INFORMATION pi{};
     const double started = Now();
-    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 3;
+    if (!Start(command, pi)) return 3;
     ::WaitForSingleObject(pi.hProcess, INFINITE);
     const double ended = Now();
     DWORD code = 0;
@@ -185,11 +189,9 @@ int Run(int argc, wchar_t** argv) {
 }
 
 int Window(const wchar_t* exe, const wchar_t* cls) {
-    std::wstring command = L"\"" + std::wstring(exe) + L"\"";
-    STARTUPINFOW si{sizeof si};
     PROCESS_INFORMATION pi{};
     const double started = Now();
-    if (!::CreateProcessW(exe, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 3;
+    if (!Start(Quoted(exe), pi)) return 3;
     const HWND shown = WaitVisible(pi.dwProcessId, cls, 60);
     const double at = Now();
     ::TerminateProcess(pi.hProcess, 0);
