@@ -52,13 +52,17 @@ struct DebugListener {
 
     static DWORD WINAPI Run(void* self) {
         auto& l = *static_cast<DebugListener*>(self);
+        // The buffer is offered again only once its text is read: offering it
+        // after every timeout let a second writer overwrite a mark unread.
+        ::SetEvent(l.bufferReady);
         while (!l.stop) {
-            ::SetEvent(l.bufferReady);
             if (::WaitForSingleObject(l.dataReady, 50) != WAIT_OBJECT_0) continue;
             const char* text = l.buffer->text;
-            if (std::strncmp(text, "tovarin-phase ", 14) != 0) continue;
-            l.lines.emplace_back(text + 14);
-            if (std::strncmp(text + 14, "hidden ", 7) == 0) ::SetEvent(l.hidden);
+            if (std::strncmp(text, "tovarin-phase ", 14) == 0) {
+                l.lines.emplace_back(text + 14);
+                if (std::strncmp(text + 14, "hidden ", 7) == 0) ::SetEvent(l.hidden);
+            }
+            ::SetEvent(l.bufferReady);
         }
         return 0;
     }
