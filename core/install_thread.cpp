@@ -5,7 +5,6 @@
 #include "common/phase_trace.h"
 #include "common/text.h"
 #include "core/extract_package.h"
-#include "core/package_copy.h"
 #include "core/payload_files.h"
 #include "telemetry/installer_events.h"
 
@@ -31,19 +30,19 @@ bool TInstallThread::WritePayloadAndExtract(std::string& failure) {
         failure = "The installer carries no package";
         return false;
     }
-    // Created first, so that a temporary folder that takes no file stops the
-    // install before anything is extracted.
+    // Written whole before anything is extracted: a temporary folder that
+    // cannot take the copy (missing, read-only, full) fails the install while
+    // the install directory is still untouched.
     UniqueFile packageFile = CreatePayloadFile(state::PackageTempPath());
-    if (!packageFile) {
+    if (!packageFile || !WriteWhole(packageFile.get(), *package)) {
         failure = "Cannot write " + state::PackageTempPath();
         return false;
     }
-    // The package is extracted straight from the image while its copy is
-    // written; the copy is complete and closed before any result is reported.
-    PackageCopy copy(std::move(packageFile), *package);
+    packageFile.reset();
+    TracePhase("package-written");
     // The library is closed at once: the loader cannot open a file that is
     // open for writing. ExtractPackage reopens it locked and checks its hash.
-    if (!SaveResourceToFile("7zip_library", state::LibraryTempPath())) {  // the copy is waited for
+    if (!SaveResourceToFile("7zip_library", state::LibraryTempPath())) {
         failure = "Cannot write " + state::LibraryTempPath();
         return false;
     }
@@ -51,9 +50,7 @@ bool TInstallThread::WritePayloadAndExtract(std::string& failure) {
     const bool extracted = ExtractPackage(state::InstallDir(), package->data, package->size,
                                           [this](double fraction) { host_.QueueProgress(fraction); }, &failure);
     TracePhase("unloaded");
-    const bool copied = copy.Wait();
-    if (extracted && !copied) failure = "Cannot write " + state::PackageTempPath();
-    return extracted && copied;
+    return extracted;
 }
 
 void TInstallThread::Execute() {

@@ -552,6 +552,28 @@ class FaultMatrix(unittest.TestCase):
                 print(f"install directory {len(install_dir)} characters, longest item path {longest}",
                       file=sys.stderr)
 
+    def test_row13_temp_too_small_for_the_copy(self):
+        # TEMP on a drive that cannot hold the package's copy, the product on
+        # another: the failure road before a single product file is written.
+        with self.session() as (receiver, s):
+            exe, _ = large_installer(s)
+            mount = Path(tempfile.mkdtemp(prefix="tovarin-small-temp-"))
+            self.addCleanup(mount.rmdir)
+            subprocess.run(["mount", "-t", "tmpfs", "-o", "size=8m", "tovarin-small-temp", str(mount)], check=True)
+            self.addCleanup(subprocess.run, ["umount", "-l", str(mount)])
+            drive = Path(s.env["WINEPREFIX"]) / "dosdevices" / "t:"
+            drive.unlink(missing_ok=True)
+            drive.symlink_to(mount)
+            self.addCleanup(drive.unlink, True)
+            run = Run(s, temp="T:\\")
+            self.prepare(run, [mount])
+            proc = self.launch(s, exe, {"TEMP": "T:\\"})
+            self.click_install(s)
+            self.assertFailureRoad(s, receiver, run, "exit", proc)
+            self.assertEqual(sorted(p.name for p in run.install.rglob("*")), ["user-notes.txt"],
+                             "a product file was written")
+            self.assertOnlyInstallWrites(run)
+
 
 if __name__ == "__main__":
     unittest.main()
