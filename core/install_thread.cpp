@@ -41,8 +41,8 @@ bool TInstallThread::WritePayloadAndExtract(std::string& failure) {
     // The package is extracted straight from the image while its copy is
     // written; the copy is complete and closed before any result is reported.
     PackageCopy copy(std::move(packageFile), *package);
-    // The library is closed at once: the loader cannot open a file that is
-    // open for writing. ExtractPackage reopens it locked and checks its hash.
+    // The library's copy in TEMP is written as before but never loaded:
+    // ExtractPackage loads a private copy of its own.
     if (!SaveResourceToFile("7zip_library", state::LibraryTempPath())) {  // the copy is waited for
         failure = "Cannot write " + state::LibraryTempPath();
         return false;

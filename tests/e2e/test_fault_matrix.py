@@ -580,6 +580,46 @@ class FaultMatrix(unittest.TestCase):
             # The product itself, started as the user, writes through the link.
             self.assertOnlyInstallWrites(run, [victim / "started.txt"])
 
+    def test_row14_temp_repointed_between_library_check_and_load(self):
+        # The installer is held at its mark between the library's check and
+        # its load while TEMP, a link, is re-pointed at a folder holding an
+        # impostor 7z.dll: the impostor never loads and the install completes.
+        with self.session() as (receiver, s):
+            drive_c = Path(s.env["WINEPREFIX"]) / "drive_c"
+            first, second, link = drive_c / "temp-first", drive_c / "temp-second", drive_c / "temp-linked"
+            for folder in (first, second):
+                shutil.rmtree(folder, ignore_errors=True)
+                folder.mkdir()
+                self.addCleanup(shutil.rmtree, folder, True)
+            shutil.copy(PLANTED_DLL, second / "7z.dll")
+            link.unlink(missing_ok=True)
+            link.symlink_to(first)
+            self.addCleanup(link.unlink, True)
+            release = drive_c / "tovarin-release-load"
+            release.unlink(missing_ok=True)
+            self.addCleanup(release.unlink, True)
+            run = Run(s, temp=r"C:\temp-linked")
+            self.prepare(run)
+            self.user_temp = first / "user-temp.txt"
+            pause = harness.Watcher(s, "pause", "library-checked", winpath(release), INSTALL_WAIT)
+            proc = self.launch(s, EXE, {"TEMP": run.temp_win})
+            self.click_install(s)
+            end = time.time() + INSTALL_WAIT
+            while b"held" not in pause.read():
+                self.assertLess(time.time(), end, "the installer never reached the library check")
+                self.assertIsNone(proc.poll(), "the installer ended before the library check")
+                time.sleep(0.02)
+            repointed = drive_c / "temp-linked.new"
+            repointed.symlink_to(second)
+            os.replace(repointed, link)
+            release.touch()
+            self.assertInstalled(s, receiver, run, proc)
+            # The mark after the hold arrived: the load waited for the re-point.
+            marks = pause.read().decode().split()
+            self.assertLess(marks.index("held"), marks.index("library-load"))
+            self.assertFalse((second / "7z.dll.loaded").exists(), "the impostor was loaded")
+            self.assertOnlyInstallWrites(run, [first / "tovarin.7z", first / "7z.dll", release])
+
     def test_row15_product_folder_under_a_parent_users_may_change(self):
         # The parent lets everyone write; the product folder the installer
         # creates there gets an access list of its own with nothing for
