@@ -68,6 +68,9 @@ struct DestroyWindowFn {
 struct FindCloseFn {
     void operator()(HANDLE h) const { ::FindClose(h); }
 };
+struct LocalFreeFn {
+    void operator()(void* p) const { ::LocalFree(p); }
+};
 
 // Kernel objects that use null for "none" (mutex, thread, event).
 using UniqueHandle = UniqueResource<HANDLE, nullptr, CloseHandleFn>;
@@ -76,6 +79,8 @@ using UniqueFile = BasicUniqueResource<HANDLE, InvalidHandleValue, CloseHandleFn
 using UniqueFind = BasicUniqueResource<HANDLE, InvalidHandleValue, FindCloseFn>;
 using UniqueModule = UniqueResource<HMODULE, nullptr, FreeLibraryFn>;
 using UniqueWindow = UniqueResource<HWND, nullptr, DestroyWindowFn>;
+// A buffer the system allocated for us with LocalAlloc (security descriptors, SIDs).
+using UniqueLocal = UniqueResource<void*, nullptr, LocalFreeFn>;
 
 template <typename T>
 using UniqueGdi = UniqueResource<T, nullptr, DeleteObjectFn>;

@@ -53,7 +53,8 @@ const BCryptFunctions* BCrypt() {
         return dll.Bind(f.BCryptOpenAlgorithmProvider, "BCryptOpenAlgorithmProvider") &&
                dll.Bind(f.BCryptCloseAlgorithmProvider, "BCryptCloseAlgorithmProvider") &&
                dll.Bind(f.BCryptCreateHash, "BCryptCreateHash") && dll.Bind(f.BCryptDestroyHash, "BCryptDestroyHash") &&
-               dll.Bind(f.BCryptHashData, "BCryptHashData") && dll.Bind(f.BCryptFinishHash, "BCryptFinishHash");
+               dll.Bind(f.BCryptHashData, "BCryptHashData") && dll.Bind(f.BCryptFinishHash, "BCryptFinishHash") &&
+               dll.Bind(f.BCryptGenRandom, "BCryptGenRandom");
     });
     return table ? &*table : nullptr;
 }

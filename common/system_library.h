@@ -49,6 +49,7 @@ struct BCryptFunctions {
     decltype(::BCryptDestroyHash)* BCryptDestroyHash;
     decltype(::BCryptHashData)* BCryptHashData;
     decltype(::BCryptFinishHash)* BCryptFinishHash;
+    decltype(::BCryptGenRandom)* BCryptGenRandom;
 };
 const BCryptFunctions* BCrypt();
 

@@ -5,11 +5,14 @@
 #include "archive/memory_stream.h"
 #include "archive/t7z_stream.h"
 #include "common/phase_trace.h"
+#include "common/private_folder.h"
+#include "common/text.h"
 #include "core/payload_files.h"
 #include "library_hash.h"
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 namespace tovarin::core {
 
@@ -28,7 +31,20 @@ namespace {
 
 bool Extract(const std::string& targetDir, const std::function<void(archive::I7zArchiveReader&)>& open,
              const std::function<void(double)>& updateProgress, std::string* failure) {
-    const std::string& libraryPath = state::LibraryTempPath();
+    // The copy in TEMP is the user's to re-point at any moment, so the module
+    // is loaded from a copy of its own in a folder only administrators can
+    // change; that folder goes when the reader has unloaded the module.
+    std::string why;
+    const std::optional<PrivateFolder> folder = PrivateFolder::Create(why);
+    if (!folder) {
+        if (failure) *failure = why;
+        return false;
+    }
+    const std::string libraryPath = Narrow(folder->Path() + L"\\7z.dll");
+    if (!SaveResourceToFile("7zip_library", libraryPath)) {  // closed: the loader needs it unwritten
+        if (failure) *failure = "Cannot write " + libraryPath;
+        return false;
+    }
     Sha256 expected{};
     std::copy(std::begin(kLibrarySha256), std::end(kLibrarySha256), expected.begin());
     // Held until the module is unloaded (the reader goes first, below).
@@ -38,6 +54,8 @@ bool Extract(const std::string& targetDir, const std::function<void(archive::I7z
         return false;
     }
     TracePhase("library-checked");
+    // The mark a listener can hold the install at, between check and load.
+    TracePhase("library-load");
     try {
         ExtractionProgress progress{0, updateProgress};
         ComPtr<archive::I7zArchiveReader> reader = archive::CreateArchiveReader(archive::kClassId7zFormat, libraryPath);

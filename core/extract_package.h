@@ -22,9 +22,11 @@ struct ExtractionProgress {
 HRESULT ExtractProgress(void* sender, bool isTotal, std::int64_t value);
 
 // Extracts every item of the archive at archivePath into targetDir with the
-// library at LibraryTempPath, after checking that file is byte for byte the
-// library this installer carries and keeping it locked until it is unloaded.
-// False when any step fails; failure, when given, then receives why.
+// archive library this installer carries, written afresh into a private
+// folder (see PrivateFolder), checked byte for byte there and kept locked
+// until it is unloaded; the folder is removed afterwards. The copy at
+// LibraryTempPath is never loaded. False when any step fails; failure, when
+// given, then receives why.
 bool ExtractPackage(const std::string& targetDir, const std::string& archivePath,
                     const std::function<void(double)>& updateProgress, std::string* failure = nullptr);
 

@@ -8,14 +8,25 @@
 namespace tovarin::core {
 namespace {
 
-constexpr char kLockFileSuffix[] = "\\belvastro\\.lock";
+constexpr char kLockFile[] = "belvastro\\.lock";
 
 // The product holds its lock file open without delete sharing while it runs;
 // a lock that can be deleted was left behind and goes.
 bool ProductRunning(DirPlatform& platform) {
-    const std::string lock = platform.Environment("USERPROFILE") + kLockFileSuffix;
-    if (!platform.IsFile(lock) || platform.RemoveFile(lock)) return false;
-    return platform.IsFile(lock);  // gone meanwhile: not running either
+    switch (platform.RemoveLockFile(platform.Environment("USERPROFILE"), kLockFile)) {
+    case LockRemoval::InUse:
+        return true;
+    case LockRemoval::Elsewhere:
+        // Reached through a link the user may have planted: never deleted.
+        // It was opened for deletion with the sharing a delete uses, so
+        // nothing held it the way the running product holds its lock: not
+        // running. Refusing instead would let any link block every install.
+        return false;
+    case LockRemoval::Absent:
+    case LockRemoval::Deleted:
+        break;
+    }
+    return false;
 }
 
 // The drive part names an existing directory and the rest of the path is
@@ -47,7 +58,8 @@ Ensured EnsureDirectory(std::string_view dir, DirPlatform& platform) {
         if (IsSeparator(dir[end - 1])) continue;  // doubled separator
         const std::string step(dir.substr(0, end));
         if (platform.IsDirectory(step)) continue;
-        switch (platform.MakeDirectory(step)) {
+        // The innermost folder is the product's own.
+        switch (end == dir.size() ? platform.MakeProductFolder(step) : platform.MakeDirectory(step)) {
         case MakeDirResult::Created:
             break;
         case MakeDirResult::BadPath:

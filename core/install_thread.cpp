@@ -40,8 +40,8 @@ bool TInstallThread::WritePayloadAndExtract(std::string& failure) {
     }
     packageFile.reset();
     TracePhase("package-written");
-    // The library is closed at once: the loader cannot open a file that is
-    // open for writing. ExtractPackage reopens it locked and checks its hash.
+    // The library's copy in TEMP is written as before but never loaded:
+    // ExtractPackage loads a private copy of its own.
     if (!SaveResourceToFile("7zip_library", state::LibraryTempPath())) {
         failure = "Cannot write " + state::LibraryTempPath();
         return false;

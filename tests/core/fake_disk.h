@@ -17,10 +17,12 @@ public:
     std::set<std::string> dirs;
     std::set<std::string> files;
     std::set<std::string> undeletable;
+    std::set<std::string> linked;      // files reached through a link
     std::map<std::string, std::optional<std::uint64_t>> free_space;  // by queried root
     std::set<std::string> read_only;   // path prefixes where no folder can be made
     std::set<std::string> bad_names;   // folders the system rejects by name
-    std::vector<std::string> made;     // every MakeDirectory call, in order
+    std::vector<std::string> made;     // every folder made, in order
+    std::vector<std::string> made_for_product;  // those made by MakeProductFolder
     std::vector<std::string> space_queries;
 
     std::string Environment(const std::string& name) override {
@@ -28,11 +30,13 @@ public:
         return it == env.end() ? std::string() : it->second;
     }
     bool IsDirectory(const std::string& path) override { return dirs.count(path) != 0; }
-    bool IsFile(const std::string& path) override { return files.count(path) != 0; }
-    bool RemoveFile(const std::string& path) override {
-        if (!files.count(path) || undeletable.count(path)) return false;
+    core::LockRemoval RemoveLockFile(const std::string& folder, const std::string& relative) override {
+        const std::string path = folder + "\\" + relative;
+        if (!files.count(path)) return core::LockRemoval::Absent;
+        if (undeletable.count(path)) return core::LockRemoval::InUse;
+        if (linked.count(path)) return core::LockRemoval::Elsewhere;
         files.erase(path);
-        return true;
+        return core::LockRemoval::Deleted;
     }
     std::optional<std::uint64_t> FreeBytesAvailable(const std::string& root) override {
         space_queries.push_back(root);
@@ -46,6 +50,11 @@ public:
             if (path.compare(0, prefix.size(), prefix) == 0) return core::MakeDirResult::Failed;
         dirs.insert(path);
         return core::MakeDirResult::Created;
+    }
+    core::MakeDirResult MakeProductFolder(const std::string& path) override {
+        const core::MakeDirResult result = MakeDirectory(path);
+        if (result == core::MakeDirResult::Created) made_for_product.push_back(path);
+        return result;
     }
 };
 

@@ -62,6 +62,16 @@ TEST(ProductLock, HeldLockFailsBeforeAnyPathCheckAndStays) {
     EXPECT_TRUE(disk.space_queries.empty());
 }
 
+// A link the user planted neither blocks the install nor gets followed.
+TEST(ProductLock, LockReachedThroughALinkStaysAndDoesNotBlock) {
+    FakeDisk disk = MachineWithDriveD();
+    disk.files.insert(kLock);
+    disk.linked.insert(kLock);
+    const DirCheck check = CheckInstallDir("D:\\Tovarin", disk);
+    EXPECT_TRUE(check.ok) << check.message;
+    EXPECT_EQ(disk.files.count(kLock), 1u);
+}
+
 TEST(PathUsable, NeedsAnExistingDriveOrShare) {
     FakeDisk disk = MachineWithDriveD();
     for (const char* dir : {"Q:\\Tovarin", "Tovarin\\data", "\\\\srv\\other\\Tovarin", "\\\\srv"})
@@ -101,6 +111,7 @@ TEST(Writable, CreatesMissingFoldersOutermostFirst) {
     disk.dirs.insert("D:\\A");
     EXPECT_TRUE(CheckInstallDir("D:\\A\\B\\C\\", disk).ok);
     EXPECT_EQ(disk.made, (std::vector<std::string>{"D:\\A\\B", "D:\\A\\B\\C"}));
+    EXPECT_EQ(disk.made_for_product, std::vector<std::string>{"D:\\A\\B\\C"}) << "only the innermost is the product's";
     disk.made.clear();
     for (const char* dir : {"D:", "D:\\", "D:\\A\\B\\C", "\\\\srv\\share", "\\\\srv\\share\\"})
         EXPECT_TRUE(CheckInstallDir(dir, disk).ok) << dir;
@@ -175,6 +186,7 @@ TEST(InstallDirFromFolder, MissingFolderIsCreatedWithTheProductFolder) {
     FakeDisk disk = MachineWithDriveD();
     EXPECT_EQ(InstallDirFromFolder("D:\\New\\Apps", disk), "D:\\New\\Apps\\Tovarin");
     EXPECT_EQ(disk.made, (std::vector<std::string>{"D:\\New", "D:\\New\\Apps", "D:\\New\\Apps\\Tovarin"}));
+    EXPECT_EQ(disk.made_for_product, std::vector<std::string>{"D:\\New\\Apps\\Tovarin"});
 }
 
 TEST(InstallDirFromFolder, FailureLeavesTheDirectoryAsItWas) {

@@ -230,13 +230,16 @@ class FaultMatrix(unittest.TestCase):
             return s.start(s.wintool, "run", *args, winpath(exe) if str(exe).startswith("/") else exe, env=env)
         return s.start(exe, env=env)
 
-    def prepare(self, run, extra_roots=()):
-        """Leaves things of the user's about, then takes the picture of the
+    def prepare(self, run, extra_roots=(), earlier_install=True):
+        """Leaves things of the user's about (in the install directory too,
+        unless the installer is to create it), then takes the picture of the
         disk that the row is judged against."""
         run.clear()
         self.addCleanup(run.clear)
-        run.install.mkdir(parents=True, exist_ok=True)
-        (run.install / "user-notes.txt").write_bytes(b"mine")
+        self.user_notes = run.install / "user-notes.txt" if earlier_install else None
+        if self.user_notes:
+            run.install.mkdir(parents=True, exist_ok=True)
+            self.user_notes.write_bytes(b"mine")
         self.user_temp = run.temp / "user-temp.txt"
         try:
             self.user_temp.write_bytes(b"mine too")
@@ -340,7 +343,8 @@ class FaultMatrix(unittest.TestCase):
                          if self.before.get(p) != after.get(p) and not run.allowed(p)
                          and not any(p == a or a in p.parents for a in extra_allowed))
         self.assertEqual(changed, [], "written outside the install")
-        self.assertEqual((run.install / "user-notes.txt").read_bytes(), b"mine")
+        if self.user_notes:
+            self.assertEqual(self.user_notes.read_bytes(), b"mine")
         if self.user_temp:
             self.assertEqual(self.user_temp.read_bytes(), b"mine too")
 
@@ -552,7 +556,95 @@ class FaultMatrix(unittest.TestCase):
                 print(f"install directory {len(install_dir)} characters, longest item path {longest}",
                       file=sys.stderr)
 
-    def test_row13_temp_too_small_for_the_copy(self):
+    def test_row13_lock_folder_linked(self):
+        # The product's folder made a link to another folder holding a file
+        # named .lock: the install goes on (nothing holds that file) and the
+        # file is neither deleted nor changed.
+        with self.session() as (receiver, s):
+            run = Run(s)
+            victim = run.drive_c / "victim-data"
+            shutil.rmtree(victim, ignore_errors=True)
+            victim.mkdir()
+            self.addCleanup(shutil.rmtree, victim, True)
+            (victim / ".lock").write_bytes(b"precious")
+            if run.product_home.is_symlink():
+                run.product_home.unlink()
+            shutil.rmtree(run.product_home, ignore_errors=True)
+            run.product_home.symlink_to(victim)
+            self.addCleanup(run.product_home.unlink, True)
+            self.prepare(run)
+            proc = self.launch(s, EXE)
+            self.click_install(s)
+            self.assertInstalled(s, receiver, run, proc)
+            self.assertEqual((victim / ".lock").read_bytes(), b"precious")
+            # The product itself, started as the user, writes through the link.
+            self.assertOnlyInstallWrites(run, [victim / "started.txt"])
+
+    def test_row14_temp_repointed_between_library_check_and_load(self):
+        # The installer is held at its mark between the library's check and
+        # its load while TEMP, a link, is re-pointed at a folder holding an
+        # impostor 7z.dll: the impostor never loads and the install completes.
+        with self.session() as (receiver, s):
+            drive_c = Path(s.env["WINEPREFIX"]) / "drive_c"
+            first, second, link = drive_c / "temp-first", drive_c / "temp-second", drive_c / "temp-linked"
+            for folder in (first, second):
+                shutil.rmtree(folder, ignore_errors=True)
+                folder.mkdir()
+                self.addCleanup(shutil.rmtree, folder, True)
+            shutil.copy(PLANTED_DLL, second / "7z.dll")
+            link.unlink(missing_ok=True)
+            link.symlink_to(first)
+            self.addCleanup(link.unlink, True)
+            release = drive_c / "tovarin-release-load"
+            release.unlink(missing_ok=True)
+            self.addCleanup(release.unlink, True)
+            run = Run(s, temp=r"C:\temp-linked")
+            self.prepare(run)
+            self.user_temp = first / "user-temp.txt"
+            pause = harness.Watcher(s, "pause", "library-checked", winpath(release), INSTALL_WAIT)
+            proc = self.launch(s, EXE, {"TEMP": run.temp_win})
+            self.click_install(s)
+            end = time.time() + INSTALL_WAIT
+            while b"held" not in pause.read():
+                self.assertLess(time.time(), end, "the installer never reached the library check")
+                self.assertIsNone(proc.poll(), "the installer ended before the library check")
+                time.sleep(0.02)
+            repointed = drive_c / "temp-linked.new"
+            repointed.symlink_to(second)
+            os.replace(repointed, link)
+            release.touch()
+            self.assertInstalled(s, receiver, run, proc)
+            # The mark after the hold arrived: the load waited for the re-point.
+            marks = pause.read().decode().split()
+            self.assertLess(marks.index("held"), marks.index("library-load"))
+            self.assertFalse((second / "7z.dll.loaded").exists(), "the impostor was loaded")
+            self.assertOnlyInstallWrites(run, [first / "tovarin.7z", first / "7z.dll", release])
+
+    def test_row15_product_folder_under_a_parent_users_may_change(self):
+        # The parent lets everyone write; the product folder the installer
+        # creates there gets an access list of its own with nothing for
+        # Everyone. Wine 8 keeps no access lists: it maps a new folder's list
+        # onto its Unix mode (Everyone's entry becomes the "other" bits) and
+        # makes every list up from the mode again, so the mode is where the
+        # list shows. Without a list of its own the folder gets Wine's
+        # default, readable by others.
+        with self.session() as (receiver, s):
+            programs = r"C:\shared-programs"
+            run = Run(s, programs + r"\Tovarin")
+            parent = run.linux(programs)
+            shutil.rmtree(parent, ignore_errors=True)
+            parent.mkdir()
+            parent.chmod(0o777)
+            self.addCleanup(shutil.rmtree, parent, True)
+            self.prepare(run, earlier_install=False)
+            proc = self.launch(s, EXE, {"PROGRAMFILES": programs})
+            self.click_install(s)
+            self.assertInstalled(s, receiver, run, proc)
+            mode = run.install.stat().st_mode & 0o777
+            print(f"product folder mode {mode:o}", file=sys.stderr)
+            self.assertEqual(mode & 0o007, 0, f"the product folder's list lets Everyone in ({mode:o})")
+            self.assertEqual(mode & 0o700, 0o700, "administrators keep full access")
+    def test_row18_temp_too_small_for_the_copy(self):
         # TEMP on a drive that cannot hold the package's copy, the product on
         # another: the failure road before a single product file is written.
         with self.session() as (receiver, s):

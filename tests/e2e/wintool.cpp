@@ -21,6 +21,10 @@
 //                               for that long, a line each: event (hex), hwnd, object id, child id
 //   wintool keys KEY...         types keys into the foreground window: tab, shift+tab, space,
 //                               return, escape
+//   wintool pause MARK FILE SECONDS  "ready", then listens to debugger strings: prints each
+//                               installer phase mark; once MARK was read it prints "held" and
+//                               withholds the buffer, so the next mark's writer waits (up to
+//                               10 s), until FILE exists; then "released". Ends after SECONDS.
 // Window handles are printed and taken in decimal. Output is UTF-8.
 #include <windows.h>
 
@@ -28,6 +32,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -193,6 +198,32 @@ bool Key(const std::wstring& name) {
     return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
 }
 
+// The debug-output listener protocol (what DebugView speaks): a writer waits
+// for BUFFER_READY, fills the buffer, sets DATA_READY.
+int Pause(const std::wstring& mark, const wchar_t* release, DWORD seconds) {
+    HANDLE bufferReady = CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_BUFFER_READY");
+    HANDLE dataReady = CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_DATA_READY");
+    HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, L"DBWIN_BUFFER");
+    const char* buffer = mapping ? static_cast<const char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 4096)) : nullptr;
+    if (!bufferReady || !dataReady || !buffer) return 1;
+    const std::string wanted = "tovarin-phase " + Utf8(mark) + " ";
+    Out("ready\n");
+    const DWORD end = GetTickCount() + seconds * 1000;
+    SetEvent(bufferReady);
+    while (GetTickCount() < end) {
+        if (WaitForSingleObject(dataReady, 50) != WAIT_OBJECT_0) continue;
+        const std::string text(buffer + sizeof(DWORD), strnlen(buffer + sizeof(DWORD), 4096 - sizeof(DWORD)));
+        if (text.compare(0, 14, "tovarin-phase ") == 0) Out(text.substr(14, text.rfind(' ') - 14) + "\n");
+        if (text.compare(0, wanted.size(), wanted) == 0) {
+            Out("held\n");
+            while (GetFileAttributesW(release) == INVALID_FILE_ATTRIBUTES && GetTickCount() < end) Sleep(5);
+            Out("released\n");
+        }
+        SetEvent(bufferReady);
+    }
+    return 0;
+}
+
 BOOL CALLBACK EachTop(HWND w, LPARAM) {
     if (IsWindowVisible(w)) Describe(w);
     return TRUE;
@@ -315,6 +346,7 @@ int wmain(int argc, wchar_t** argv) {
         Out("gone\n");
         return 0;
     }
+    if (cmd == L"pause" && argc == 5) return Pause(argv[2], argv[3], std::wcstoul(argv[4], nullptr, 10));
     if (cmd == L"values" && argc == 5) {
         // Started before the window exists, so that a short install is not
         // over before a slow machine has this tool running.
