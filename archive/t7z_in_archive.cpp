@@ -216,14 +216,16 @@ void T7zInArchive::ExtractAll(bool test, void* sender, ItemStreamCallback callba
 void T7zInArchive::ExtractTo(const std::string& directory) {
     targetDirectory_ = Widen(directory);
     if (targetDirectory_.empty() || !IsSeparator(targetDirectory_.back())) targetDirectory_ += L'\\';
-    knownFolder_.clear();
+    outputTree_.emplace(targetDirectory_);
     try {
         RunExtract(nullptr, kAllItems, false);
     } catch (...) {
         targetDirectory_.clear();
+        outputTree_.reset();
         throw;
     }
     targetDirectory_.clear();
+    outputTree_.reset();
 }
 
 void T7zInArchive::SetPasswordCallback(void* sender, PasswordCallback callback) {
@@ -340,32 +342,10 @@ HRESULT T7zInArchive::GetStream(UInt32 index, ISequentialOutStream** outStream, 
 HRESULT T7zInArchive::CreateOutputFile(UInt32 index, ISequentialOutStream** outStream) {
     const std::wstring itemPath = ItemPathWide(index);
     if (!IsSafeItemPath(itemPath)) return HRESULT_FROM_WIN32(ERROR_BAD_PATHNAME);
-    std::wstring path = targetDirectory_ + itemPath;
-    for (wchar_t& c : path) {
-        if (c == L'/') c = L'\\';
-    }
-    path = ExtendedLengthPath(path);
-
-    // Parents first. Failures here surface when the file cannot be created.
-    const std::size_t lastSeparator = path.find_last_of(L'\\');
-    const std::wstring_view folder(path.data(), lastSeparator);
-    if (folder != knownFolder_) {
-        for (std::size_t i = 1; i <= folder.size(); ++i) {
-            if (i == folder.size() || folder[i] == L'\\') {
-                if (folder[i - 1] == L'\\' || folder[i - 1] == L':') continue;
-                const std::wstring prefix(folder.substr(0, i));
-                if (i <= knownFolder_.size() && knownFolder_.compare(0, i, prefix) == 0 &&
-                    (i == knownFolder_.size() || knownFolder_[i] == L'\\'))
-                    continue;
-                ::CreateDirectoryW(prefix.c_str(), nullptr);
-            }
-        }
-    }
-
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return LastErrorResult();
-    knownFolder_.assign(folder);
+    if (!outputTree_) return E_UNEXPECTED;
+    UniqueFile file;
+    const HRESULT created = outputTree_->CreateItemFile(itemPath, file);
+    if (FAILED(created)) return created;
 
     ComPtr<T7zStream> stream = T7zStream::Owning(std::make_unique<FileByteStream>(std::move(file)));
     stream->ReportWritesTo(this, ComPtr<IUnknown>::Copy(static_cast<I7zArchiveReader*>(this)));

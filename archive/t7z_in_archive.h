@@ -2,10 +2,12 @@
 // T7zInArchive: the read side of the binding. It is the reader the caller
 // holds and, at the same time, every callback object the library calls back.
 #include "archive/archive_reader.h"
+#include "archive/output_tree.h"
 #include "archive/t7z_plugin.h"
 #include "archive/t7z_stream.h"
 
 #include <atomic>
+#include <optional>
 
 namespace tovarin::archive {
 
@@ -98,8 +100,8 @@ private:
     // streams and the highest value handed to the progress callback.
     std::uint64_t written_ = 0;
     std::uint64_t lastReported_ = 0;
-    // The deepest folder known to exist, so parents are not created per file.
-    std::wstring knownFolder_;
+    // The folders ExtractTo writes into, held while it runs.
+    std::optional<OutputTree> outputTree_;
     // The item the library works on (its last GetStream) and the first item
     // it reported damaged, which ends the running extraction.
     std::uint32_t currentItem_ = 0;

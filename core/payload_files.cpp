@@ -1,6 +1,7 @@
 #include "core/payload_files.h"
 
 #include "common/environment.h"
+#include "common/file_queries.h"
 #include "common/resource_data.h"
 #include "common/system_library.h"
 #include "common/text.h"
@@ -9,16 +10,6 @@
 
 namespace tovarin::core {
 namespace {
-
-// A regular file with one name: not a reparse point, not a hard link to
-// something else.
-bool IsPlainFile(HANDLE file) {
-    if (::GetFileType(file) != FILE_TYPE_DISK) return false;
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!::GetFileInformationByHandle(file, &info)) return false;
-    return (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0 &&
-           info.nNumberOfLinks == 1;
-}
 
 struct AlgorithmCloser {
     void operator()(BCRYPT_ALG_HANDLE h) const { BCrypt()->BCryptCloseAlgorithmProvider(h, 0); }

@@ -5,5 +5,6 @@
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     tovarin::app::RestrictDllSearchPath();  // first: before anything loads a DLL
+    tovarin::app::RefuseUntrustedRedirections();  // before the installer opens a file of its own
     return tovarin::RunInstaller();
 }

@@ -23,3 +23,21 @@ void RestrictDllSearchPath() {
 }
 
 }  // namespace tovarin::app
+
+namespace tovarin::app {
+
+void RefuseUntrustedRedirections() {
+    // Looked up: Windows 7 has no such function, and systems before
+    // Windows 10 22H2 refuse the policy; both leave the process as it was.
+    using SetPolicyFn = BOOL(WINAPI*)(PROCESS_MITIGATION_POLICY, PVOID, SIZE_T);
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    if (!kernel) return;
+    const auto setPolicy = reinterpret_cast<SetPolicyFn>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "SetProcessMitigationPolicy")));
+    if (!setPolicy) return;
+    PROCESS_MITIGATION_REDIRECTION_TRUST_POLICY policy{};
+    policy.EnforceRedirectionTrust = 1;
+    setPolicy(ProcessRedirectionTrustPolicy, &policy, sizeof policy);
+}
+
+}  // namespace tovarin::app

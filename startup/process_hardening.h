@@ -7,4 +7,11 @@ namespace tovarin::app {
 // run time from System32. Must run before anything else loads a DLL.
 void RestrictDllSearchPath();
 
+// Where the system offers it, makes every open of this process refuse to
+// pass a junction or symbolic link that someone without administrator rights
+// made (ERROR_UNTRUSTED_MOUNT_POINT): a folder the user re-pointed fails the
+// step that uses it instead of sending the elevated installer elsewhere.
+// A linked install directory of the user's own making then fails as well.
+void RefuseUntrustedRedirections();
+
 }  // namespace tovarin::app

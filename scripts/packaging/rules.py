@@ -23,7 +23,10 @@ KNOWN_METHODS = {
     0x03030501: "ARM", 0x03030701: "ARMT", 0x03030805: "SPARC", 0x030401: "PPMD", 0x040108: "Deflate",
     0x040109: "Deflate64", 0x040202: "BZip2", 0x04F71101: "Zstd", 0x06F10701: "7zAES",
 }
-RESERVED = {"CON", "PRN", "AUX", "NUL", *(f"COM{i}" for i in range(1, 10)), *(f"LPT{i}" for i in range(1, 10))}
+# Device names, whatever follows the first dot; Windows reads the superscripts
+# 1-3 as digits in them. The installer refuses the same list when it extracts
+# (archive/item_path.cpp), for a package swapped into a built installer.
+RESERVED = {"CON", "PRN", "AUX", "NUL", *(f"{d}{n}" for d in ("COM", "LPT") for n in "123456789\u00b9\u00b2\u00b3")}
 FORBIDDEN = set('<>"|?*') | {chr(c) for c in range(32)}
 LIMIT = 1 << 31  # item sizes and their sum are signed 32-bit counts in the installer
 MAIN_EXE = "tovarin.exe"

@@ -195,6 +195,53 @@ TEST(ArchiveExtraction, ItemsThatWouldLeaveTheTargetAreNeverWritten) {
     }
 }
 
+TEST(ArchiveExtraction, AFileOfAnEarlierInstallWithAnotherNameIsNotWrittenThrough) {
+    const std::string outer = MakeScratchDir("hardlink");
+    const std::string target = outer + "\\target";
+    ::CreateDirectoryW(Widen(target).c_str(), nullptr);
+    ::CreateDirectoryW(Widen(target + "\\made").c_str(), nullptr);
+    ASSERT_TRUE(WriteAll(outer + "\\theirs.txt", "theirs"));
+    ASSERT_TRUE(::CreateHardLinkW(Widen(target + "\\made\\first.txt").c_str(), Widen(outer + "\\theirs.txt").c_str(),
+                                  nullptr));
+    ComPtr<I7zArchiveReader> reader = Reader();
+    reader->OpenArchiveFile(kData + "/nested.7z");
+    EXPECT_NE(RaisedMessage([&] { reader->ExtractTo(target); }), "<nothing raised>");
+    EXPECT_EQ(ReadAll(outer + "\\theirs.txt"), "theirs");
+}
+
+// While files are written no folder on their way can be renamed (and a link
+// put in its place); afterwards nothing of the install is held.
+TEST(ArchiveExtraction, TheFoldersWrittenIntoAreHeldUntilTheExtractionEnds) {
+    struct Attempt {
+        std::vector<std::wstring> folders;
+        std::int64_t total = 0;
+        int tried = 0;
+        int moved = 0;
+    };
+    const std::string target = MakeScratchDir("held");
+    Attempt attempt;
+    for (const char* folder : {"", "\\dir1", "\\dir1\\dir2", "\\made"}) attempt.folders.push_back(Widen(target + folder));
+    ComPtr<I7zArchiveReader> reader = Reader();
+    reader->SetProgressCallback(&attempt, [](void* sender, bool isTotal, std::int64_t value) -> HRESULT {
+        auto& a = *static_cast<Attempt*>(sender);
+        if (isTotal) {
+            a.total = value;
+        } else if (value == a.total && a.tried == 0) {
+            for (const std::wstring& folder : a.folders) {
+                ++a.tried;
+                if (::MoveFileW(folder.c_str(), (folder + L"-moved").c_str())) ++a.moved;
+            }
+        }
+        return S_OK;
+    });
+    reader->OpenArchiveFile(kData + "/nested.7z");
+    reader->ExtractTo(target);
+    EXPECT_EQ(attempt.tried, 4);
+    EXPECT_EQ(attempt.moved, 0);
+    EXPECT_TRUE(::MoveFileW(attempt.folders[3].c_str(), (attempt.folders[3] + L"-moved").c_str()));
+    EXPECT_TRUE(::MoveFileW(attempt.folders[0].c_str(), (attempt.folders[0] + L"-moved").c_str()));
+}
+
 // Every item the library cannot produce exactly ends the extraction there,
 // naming the item and the damage; what came before it stays.
 TEST(ArchiveExtraction, AnItemTheLibraryReportsDamagedFailsTheExtraction) {

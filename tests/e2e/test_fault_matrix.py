@@ -10,7 +10,10 @@ test_install.InstallTest.test_failure_retry_and_install_with_options_cleared;
 every unsafe item kind of row 4 at the binding is
 ArchiveExtraction.ItemsThatWouldLeaveTheTargetAreNeverWritten; the methods
 and damage of rows 1 and 3 at the binding are
-ArchiveExtraction.AnItemTheLibraryReportsDamagedFailsTheExtraction."""
+ArchiveExtraction.AnItemTheLibraryReportsDamagedFailsTheExtraction; a hard
+link in place of row 13's link at
+ArchiveExtraction.AFileOfAnEarlierInstallWithAnotherNameIsNotWrittenThrough;
+every device name of row 14 at ItemPath's own test."""
 import contextlib
 import filecmp
 import json
@@ -644,6 +647,34 @@ class FaultMatrix(unittest.TestCase):
             print(f"product folder mode {mode:o}", file=sys.stderr)
             self.assertEqual(mode & 0o007, 0, f"the product folder's list lets Everyone in ({mode:o})")
             self.assertEqual(mode & 0o700, 0o700, "administrators keep full access")
+    def test_row16_linked_folder_of_an_earlier_install(self):
+        # A Unix symbolic link in the prefix stands for a junction (a folder)
+        # or a symbolic link (the file) that someone put into the install
+        # directory of an earlier install.
+        outside = Path(harness.wine_env()["WINEPREFIX"]) / "drive_c" / "elsewhere"
+        for name, link, target in [("folder", "data", outside), ("file", "readme.txt", outside / "readme.txt")]:
+            with self.subTest(name), self.session() as (receiver, s):
+                shutil.rmtree(outside, ignore_errors=True)
+                (outside / "config").mkdir(parents=True)
+                (outside / "config" / "settings.ini").write_bytes(b"theirs")
+                (outside / "readme.txt").write_bytes(b"theirs")
+                self.addCleanup(shutil.rmtree, outside, True)
+                run = Run(s)
+                self.prepare(run)  # the picture holds what is outside
+                (run.install / link).parent.mkdir(parents=True, exist_ok=True)
+                (run.install / link).symlink_to(target)
+                proc = self.launch(s, EXE)
+                self.click_install(s)
+                self.assertFailureRoad(s, receiver, run, "exit", proc)
+                self.assertOnlyInstallWrites(run)
+                self.assertTrue((run.install / link).is_symlink(), "the link itself is left as it was")
+
+    def test_row17_item_naming_a_device(self):
+        def with_device_item(folder):
+            stage = small_stage(folder)
+            (stage / "nul.txt").write_bytes(b"not for a device\r\n")
+            return pack(stage, folder / "device.7z")
+        self.fails(*self.installers(("device-name", with_device_item)))
     def test_row18_temp_too_small_for_the_copy(self):
         # TEMP on a drive that cannot hold the package's copy, the product on
         # another: the failure road before a single product file is written.

@@ -146,6 +146,7 @@ class PackageRulesTest(unittest.TestCase):
             ("dot dot", lambda: hand_made("up", ("docs\\..\\..\\x", b"x", None)), 'has a ".." component'),
             ("stream colon", lambda: hand_made("ads", ("readme.txt:hidden", b"x", None)), "has a stream colon"),
             ("device name", lambda: hand_made("dev", ("docs/nul.txt", b"x", None)), 'reserved device name "nul.txt"'),
+            ("superscript device", lambda: hand_made("sup", ("COM\u00b9.log", b"x", None)), 'device name "COM\u00b9.log"'),
             ("trailing dot", lambda: hand_made("dot", ("logs./a", b"x", None)), "ending in a dot or blank"),
             ("trailing blank", lambda: hand_made("blank", ("a ", None, None)), "ending in a dot or blank"),
             ("forbidden character", lambda: hand_made("char", ("what?.txt", b"x", None)), "Windows forbids"),

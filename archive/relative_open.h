@@ -1,0 +1,28 @@
+#pragma once
+// Opening one name inside a folder that is held open: the name is looked up
+// in that very folder, whatever has become of the path that led to it, and a
+// link (reparse point) found under the name is opened itself, never followed.
+#include "common/handles.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tovarin::archive {
+
+enum class EntryKind { Folder, File };
+
+// Opens the entry name (one part of a path, no separator) in folder, creating
+// it when missing; a new entry takes the folder's inherited access. A folder
+// is opened for listing, shared for reading and writing but not deleting, so
+// while it is held it cannot be renamed, deleted or replaced. A file is opened
+// for reading and writing, unshared, and never truncated here (a read-only or
+// open file fails). S_OK, or the failure as a result code.
+HRESULT OpenEntry(HANDLE folder, std::wstring_view name, EntryKind kind, UniqueFile& entry);
+
+// The handle's path as the system resolved it, every link on the way
+// followed, its volume in device form (\Device\HarddiskVolume2\...); nothing
+// where the file system cannot say.
+std::optional<std::wstring> ResolvedPath(HANDLE handle);
+
+}  // namespace tovarin::archive
