@@ -27,10 +27,22 @@ using ProgressCallback = HRESULT (*)(void* sender, bool isTotal, std::int64_t va
 using ItemStreamCallback = HRESULT (*)(void* sender, std::uint32_t index, ISequentialOutStream** stream);
 using PasswordCallback = HRESULT (*)(void* sender, std::wstring& password);
 
+// How many threads the library's LZMA2 decoder may use, and the memory its
+// thread budget is figured against. The library runs one thread per block of
+// a folder that memory allows by its own budget, up to threads: per thread
+// 8.25 times the dictionary (4 times, at least 1 MiB, for the output block,
+// and as much again and a sixteenth for its input) plus 320 KiB.
+struct DecodingLimits {
+    std::uint32_t threads = 1;
+    std::uint64_t memory = 0;
+};
+
 // {022CF785-3ECE-46EF-9755-291FA84CC6C9}
 inline constexpr GUID IID_I7zArchiveReader = {0x022CF785, 0x3ECE, 0x46EF, {0x97, 0x55, 0x29, 0x1F, 0xA8, 0x4C, 0xC6, 0xC9}};
 
-// Paths are UTF-8. A reader is used by one thread at a time.
+// Paths are UTF-8. A reader is used by one thread at a time; while it
+// extracts, the library calls back from threads of its own (see
+// SetProgressCallback and ExtractItems).
 struct I7zArchiveReader : IUnknown {
     virtual void OpenArchiveFile(const std::string& path) = 0;
     virtual void OpenArchiveStream(IInStream* stream) = 0;
@@ -42,6 +54,8 @@ struct I7zArchiveReader : IUnknown {
     virtual bool ItemIsFolder(std::uint32_t index) = 0;
     virtual ComPtr<IInArchive> LibraryArchive() = 0;
     virtual void ExtractItem(std::uint32_t index, ByteStream& stream, bool test) = 0;
+    // The callback runs on whichever thread the library writes the item's
+    // folder from, one call at a time.
     virtual void ExtractItems(const std::uint32_t* indices, std::uint32_t count, bool test, void* sender,
                               ItemStreamCallback callback) = 0;
     virtual void ExtractAll(bool test, void* sender, ItemStreamCallback callback) = 0;
@@ -55,9 +69,14 @@ struct I7zArchiveReader : IUnknown {
     // Besides the library's own reports, the bytes written to output streams
     // the reader creates are reported (isTotal false) whenever their running
     // total passes the last value reported; reported values never go down.
+    // The callback runs on the library's decoding and writing threads, never
+    // two calls at once, each report after the one before it returned.
     virtual void SetProgressCallback(void* sender, ProgressCallback callback) = 0;
     virtual void SetClassId(const GUID& classId) = 0;
     virtual GUID ClassId() = 0;
+    // Applied to every later extraction. Without it the library picks one
+    // thread per processor within a share of the machine's memory.
+    virtual void SetDecoding(const DecodingLimits& limits) = 0;
 };
 
 // Loads the library at libraryPath and binds a reader to its format classId.

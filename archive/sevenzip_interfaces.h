@@ -37,6 +37,7 @@ inline constexpr GUID IID_IArchiveExtractCallback7z = SevenZipIid(6, 0x20);
 inline constexpr GUID IID_IArchiveOpenVolumeCallback7z = SevenZipIid(6, 0x30);
 inline constexpr GUID IID_IArchiveOpenSetSubArchiveName7z = SevenZipIid(6, 0x50);
 inline constexpr GUID IID_IInArchive7z = SevenZipIid(6, 0x60);
+inline constexpr GUID IID_ISetProperties7z = SevenZipIid(6, 0x03);
 
 // Item property ids.
 enum : PROPID { kpidPath = 3, kpidName = 4, kpidIsDir = 6, kpidSize = 7 };
@@ -127,6 +128,12 @@ struct IInArchive : IUnknown {
     TOVARIN_7Z_METHOD(GetPropertyInfo)(UInt32 index, BSTR* name, PROPID* propID, VARTYPE* varType) = 0;
     TOVARIN_7Z_METHOD(GetNumberOfArchiveProperties)(UInt32* numProps) = 0;
     TOVARIN_7Z_METHOD(GetArchivePropertyInfo)(UInt32 index, BSTR* name, PROPID* propID, VARTYPE* varType) = 0;
+};
+
+// The handler's settings by name ("mt": decoding threads, "memuse": the
+// memory its thread budget is figured against); values VT_UI4 or VT_UI8.
+struct ISetProperties : IUnknown {
+    TOVARIN_7Z_METHOD(SetProperties)(const wchar_t* const* names, const PROPVARIANT* values, UInt32 numProps) = 0;
 };
 
 #undef TOVARIN_7Z_METHOD

@@ -4,8 +4,9 @@
 #include "common/text.h"
 
 #include <limits>
-#include <utility>
+#include <mutex>
 #include <new>
+#include <utility>
 
 namespace tovarin::archive {
 namespace {
@@ -172,13 +173,41 @@ ComPtr<IInArchive> T7zInArchive::LibraryArchive() {
     return archive_;
 }
 
+void T7zInArchive::ApplyDecodingLimits() {
+    if (!decoding_) return;
+    // A library built without threads has no such properties and decodes on one.
+    const ComPtr<ISetProperties> properties = LibraryArchive().query<ISetProperties>(IID_ISetProperties7z);
+    if (!properties) return;
+    const wchar_t* names[] = {L"mt", L"memuse"};
+    PROPVARIANT values[2];
+    values[0].vt = VT_UI4;
+    values[0].ulVal = decoding_->threads;
+    values[1].vt = VT_UI8;
+    values[1].uhVal.QuadPart = decoding_->memory;
+    RaiseIfFailed(properties->SetProperties(names, values, 2));
+}
+
 void T7zInArchive::RunExtract(const UInt32* indices, UInt32 count, bool test) {
-    written_ = 0;
-    lastReported_ = 0;
-    damage_.clear();
+    ApplyDecodingLimits();
+    // No thread of the library runs before Extract or after it returns; the
+    // locks order these resets and reads all the same.
+    {
+        const std::lock_guard<SlimLock> lock(progressLock_);
+        written_ = 0;
+        lastReported_ = 0;
+    }
+    {
+        const std::lock_guard<SlimLock> lock(itemLock_);
+        damage_.clear();
+    }
     const HRESULT result =
         LibraryArchive()->Extract(indices, count, test ? 1 : 0, static_cast<IArchiveExtractCallback*>(this));
-    if (!damage_.empty()) throw ArchiveError(std::exchange(damage_, {}));
+    std::string damage;
+    {
+        const std::lock_guard<SlimLock> lock(itemLock_);
+        damage = std::exchange(damage_, {});
+    }
+    if (!damage.empty()) throw ArchiveError(std::move(damage));
     RaiseIfFailed(result);
 }
 
@@ -216,7 +245,10 @@ void T7zInArchive::ExtractAll(bool test, void* sender, ItemStreamCallback callba
 void T7zInArchive::ExtractTo(const std::string& directory) {
     targetDirectory_ = Widen(directory);
     if (targetDirectory_.empty() || !IsSeparator(targetDirectory_.back())) targetDirectory_ += L'\\';
-    outputTree_.emplace(targetDirectory_);
+    {
+        const std::lock_guard<SlimLock> lock(itemLock_);
+        outputTree_.emplace(targetDirectory_);
+    }
     try {
         RunExtract(nullptr, kAllItems, false);
     } catch (...) {
@@ -246,6 +278,8 @@ void T7zInArchive::SetProgressCallback(void* sender, ProgressCallback callback) 
 void T7zInArchive::SetClassId(const GUID& classId) { classId_ = classId; }
 
 GUID T7zInArchive::ClassId() { return classId_; }
+
+void T7zInArchive::SetDecoding(const DecodingLimits& limits) { decoding_ = limits; }
 
 // ---- callbacks of the library: nothing may be thrown past them ---------------
 
@@ -287,6 +321,7 @@ HRESULT T7zInArchive::CryptoGetTextPassword(BSTR* password) {
 
 HRESULT T7zInArchive::SetTotal(UInt64 total) {
     if (!progressCallback_) return S_OK;
+    const std::lock_guard<SlimLock> lock(progressLock_);
     try {
         return progressCallback_(progressSender_, true, ToSigned(total));
     } catch (...) {
@@ -296,16 +331,19 @@ HRESULT T7zInArchive::SetTotal(UInt64 total) {
 
 HRESULT T7zInArchive::SetCompleted(const UInt64* completeValue) {
     if (!completeValue) return S_OK;
+    const std::lock_guard<SlimLock> lock(progressLock_);
     return ReportCompleted(*completeValue, true);
 }
 
 HRESULT T7zInArchive::BytesWritten(std::uint32_t count) {
+    const std::lock_guard<SlimLock> lock(progressLock_);
     written_ += count;  // 64-bit: cannot wrap within any archive
     return ReportCompleted(written_, false);
 }
 
 // One monotonic series out of two sources: the library's reports and the bytes
-// written so far. The library with BCJ2 reports only every 16 MiB of output.
+// written so far. The library with BCJ2 reports only every 16 MiB of output;
+// with LZMA2 its decoders report what they decoded, ahead of the writes.
 HRESULT T7zInArchive::ReportCompleted(std::uint64_t value, bool fromLibrary) {
     if (!progressCallback_) return S_OK;
     if (value < lastReported_ || (!fromLibrary && value == lastReported_)) return S_OK;
@@ -320,6 +358,10 @@ HRESULT T7zInArchive::ReportCompleted(std::uint64_t value, bool fromLibrary) {
 HRESULT T7zInArchive::GetStream(UInt32 index, ISequentialOutStream** outStream, Int32 askExtractMode) {
     if (!outStream) return E_POINTER;
     *outStream = nullptr;
+    // The library asks for one item at a time; the lock orders the item state
+    // between the threads it asks from (a folder's filter thread, then the
+    // extracting thread for the items after it).
+    const std::lock_guard<SlimLock> lock(itemLock_);
     currentItem_ = index;
     if (askExtractMode != kAskExtract) return S_OK;
     try {
@@ -359,6 +401,8 @@ HRESULT T7zInArchive::PrepareOperation(Int32) { return S_OK; }
 // reports success has every byte right. What was written before it stays.
 HRESULT T7zInArchive::SetOperationResult(Int32 opRes) {
     if (opRes == kOpResultOk) return S_OK;
+    const std::lock_guard<SlimLock> lock(itemLock_);
+    if (!damage_.empty()) return E_ABORT;  // the first damaged item is the one named
     try {
         damage_ = "Item " + std::to_string(currentItem_) + " (" + ItemPath(currentItem_) + "): " + DamageKind(opRes);
     } catch (...) {

@@ -5,6 +5,7 @@
 #include "archive/output_tree.h"
 #include "archive/t7z_plugin.h"
 #include "archive/t7z_stream.h"
+#include "common/slim_lock.h"
 
 #include <atomic>
 #include <optional>
@@ -48,6 +49,7 @@ public:
     void SetProgressCallback(void* sender, ProgressCallback callback) override;
     void SetClassId(const GUID& classId) override;
     GUID ClassId() override;
+    void SetDecoding(const DecodingLimits& limits) override;
 
     // IArchiveOpenSetSubArchiveName
     HRESULT STDMETHODCALLTYPE SetSubArchiveName(const wchar_t* name) override;
@@ -72,7 +74,9 @@ private:
     friend class ReferenceCount;  // deletes it with its last reference
 
     HRESULT BytesWritten(std::uint32_t count) override;
+    // Caller holds progressLock_.
     HRESULT ReportCompleted(std::uint64_t value, bool fromLibrary);
+    void ApplyDecodingLimits();
     void RunExtract(const UInt32* indices, UInt32 count, bool test);
     HRESULT CreateOutputFile(UInt32 index, ISequentialOutStream** outStream);
     // Reads one item property into value (empty on any failure); caller clears it.
@@ -96,10 +100,23 @@ private:
     void* itemStreamSender_ = nullptr;
     std::wstring targetDirectory_;  // with a trailing separator while ExtractTo runs
 
-    // Progress of the running extraction: bytes written to our own output
-    // streams and the highest value handed to the progress callback.
+    std::optional<DecodingLimits> decoding_;
+
+    // The library calls back from its own threads while Extract runs: a
+    // folder's progress from its decoder threads, its items (GetStream,
+    // SetOperationResult) and their writes from the thread of its last
+    // filter. Each lock below guards the fields after it; neither is taken
+    // while the other is held.
+
+    // Held across every call of the progress callback, so reports reach it
+    // one at a time and in rising order. Progress of the running extraction:
+    // bytes written to our own output streams and the highest value handed
+    // to the progress callback.
+    SlimLock progressLock_;
     std::uint64_t written_ = 0;
     std::uint64_t lastReported_ = 0;
+
+    SlimLock itemLock_;
     // The folders ExtractTo writes into, held while it runs.
     std::optional<OutputTree> outputTree_;
     // The item the library works on (its last GetStream) and the first item

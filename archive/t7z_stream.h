@@ -2,6 +2,11 @@
 // T7zStream: presents a ByteStream of the installer as the library's stream
 // interfaces, optionally owning it. Streams the reader creates for output also
 // tell it how many bytes went out, so progress can follow the actual writes.
+// A stream holds its position unguarded: the library reads an archive from
+// several threads only in turn (its LZMA2 decoder threads hand reading on
+// one to the next; folders with several packed streams read through its
+// locked stream, which seeks and reads under one lock), and each output
+// stream is written by one thread.
 #include "archive/byte_stream.h"
 #include "archive/com_object.h"
 #include "archive/sevenzip_interfaces.h"

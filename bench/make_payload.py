@@ -1,16 +1,22 @@
 #!/usr/bin/env python3
 """Makes a seed-sized package: about 213 items, about 175 MB unpacked, mixed
-compressible binaries, packed like the real one (LZMA + BCJ2, packed header).
-With PRODUCT_EXE, that program is the package's Tovarin.exe, so an install can
-start a real product; otherwise Tovarin.exe is noise like the rest.
+compressible binaries, packed twice: as scripts/package packs a product (BCJ +
+LZMA2 in independent blocks) and as earlier builds did (LZMA + BCJ2), both
+with a packed header. With PRODUCT_EXE, that program is the package's
+Tovarin.exe, so an install can start a real product; otherwise Tovarin.exe is
+noise like the rest.
 
-usage: make_payload.py 7zz OUTDIR [PRODUCT_EXE]   (writes OUTDIR/payload.7z)
+usage: make_payload.py 7zz OUTDIR [PRODUCT_EXE]
+       (writes OUTDIR/payload.7z and OUTDIR/payload-bcj2.7z)
 """
 import os
 import random
 import shutil
 import subprocess
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts", "packaging"))
+import pack  # noqa: E402
 
 seven, out = sys.argv[1], os.path.abspath(sys.argv[2])
 product = sys.argv[3] if len(sys.argv) > 3 else None
@@ -62,9 +68,10 @@ if product:
     os.remove(os.path.join(stage, folders[199 % len(folders)], "part199.dll"))
     shutil.copy(product, os.path.join(stage, "Tovarin.exe"))
 
-payload = os.path.join(out, "payload.7z")
-if os.path.exists(payload):
-    os.remove(payload)
-subprocess.run([seven, "a", "-t7z", "-m0=LZMA", "-mf=BCJ2", "-mhc=on", "-bd", "-bso0", "-bsp0", payload, "*"],
+bcj2 = os.path.join(out, "payload-bcj2.7z")
+if os.path.exists(bcj2):
+    os.remove(bcj2)
+subprocess.run([seven, "a", "-t7z", "-m0=LZMA", "-mf=BCJ2", "-mhc=on", "-bd", "-bso0", "-bsp0", bcj2, "*"],
                cwd=stage, check=True)
+pack.pack(stage, os.path.join(out, "payload.7z"))
 shutil.rmtree(stage)

@@ -1,4 +1,5 @@
-; An NSIS installer of the seed-sized package's files, for start-to-first-window
+; An NSIS installer of the seed-sized package's files (solid LZMA), for start to
+; first window and a silent install (/S /D=DIR)
 ; side by side with ours. makensis -DFILES=DIR -DOUT=EXE bench/nsis.nsi
 Unicode true
 SetCompressor /SOLID lzma

@@ -9,6 +9,8 @@
 //   road_probe window EXE CLASS  starts EXE, prints when its first visible
 //                              window of CLASS came, and ends it there
 //   road_probe run COMMAND...  runs a program and prints how long it ran
+//   road_probe verbatim EXE ARGS...  the same, with ARGS passed unquoted (an
+//                              NSIS installer's /S and /D=DIR must be)
 // Every time is a performance-counter reading in seconds: all processes of one
 // Wine (or one Windows) share that clock, so marks and samples line up.
 #include <windows.h>
@@ -178,9 +180,9 @@ int Install(const wchar_t* exe, bool probeLatency) {
     return 0;
 }
 
-int Run(int argc, wchar_t** argv) {
+int Run(int argc, wchar_t** argv, bool verbatim) {
     std::wstring command;
-    for (int i = 2; i < argc; ++i) command += (i > 2 ? L" " : L"") + Quoted(argv[i]);
+    for (int i = 2; i < argc; ++i) command += (i > 2 ? L" " : L"") + (verbatim && i > 2 ? argv[i] : Quoted(argv[i]));
     PROCESS_INFORMATION pi{};
     const double started = Now();
     if (!Start(command, pi)) return 3;
@@ -211,6 +213,7 @@ int wmain(int argc, wchar_t** argv) {
     if (argc >= 3 && std::wcscmp(argv[1], L"install") == 0) return Install(argv[2], false);
     if (argc >= 3 && std::wcscmp(argv[1], L"latency") == 0) return Install(argv[2], true);
     if (argc >= 4 && std::wcscmp(argv[1], L"window") == 0) return Window(argv[2], argv[3]);
-    if (argc >= 3 && std::wcscmp(argv[1], L"run") == 0) return Run(argc, argv);
+    if (argc >= 3 && std::wcscmp(argv[1], L"run") == 0) return Run(argc, argv, false);
+    if (argc >= 3 && std::wcscmp(argv[1], L"verbatim") == 0) return Run(argc, argv, true);
     return 2;
 }

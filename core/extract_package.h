@@ -10,15 +10,20 @@ namespace tovarin::core {
 
 // The sender that ExtractPackage registers with ExtractProgress.
 struct ExtractionProgress {
-    // Bytes of every item that is not a folder, summed before extraction.
-    // 64-bit, so no package can make it wrap.
+    // Bytes of every item that is not a folder, summed before extraction
+    // (so before the library starts the threads that report). 64-bit, so no
+    // package can make it wrap.
     std::int64_t total = 0;
     // updateProgress of the progress window (through the host's queue).
     std::function<void(double)> update;
 };
 
-// The progress callback: hands value / total to update when both are
-// positive; totals (isTotal true) draw nothing. Always 0: never cancels.
+// How the library may decode on a machine with this many processors (see
+// the constants in extract_package.cpp for why).
+archive::DecodingLimits DecodingLimitsFor(std::uint32_t processors);
+
+// The progress callback, called on the library's threads one report at a
+// time: hands value / total to update when both are positive; totals (isTotal true) draw nothing. Always 0: never cancels.
 HRESULT ExtractProgress(void* sender, bool isTotal, std::int64_t value);
 
 // Extracts every item of the archive at archivePath into targetDir with the

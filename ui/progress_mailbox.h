@@ -4,7 +4,10 @@
 // shows (same bar width, same percentage) is not posted, and reports that
 // arrive while one is still waiting to be drawn replace it, so the window
 // draws only what it can show. The latest report always gets drawn, before
-// anything posted after it. Reports come in rising order.
+// anything posted after it. Reports come in rising order, one Put at a time:
+// the archive reader calls its progress callback from the library's threads,
+// but never two at once and each after the last returned, so the reporter's
+// fields below are ordered by the reader's lock, not by a single thread.
 #include <atomic>
 #include <cstdint>
 #include <cstring>
@@ -15,7 +18,7 @@ namespace tovarin::ui {
 
 class ProgressMailbox {
 public:
-    // Worker: true when the caller must post a message to have it taken.
+    // Reporter: true when the caller must post a message to have it taken.
     bool Put(double fraction) {
         latest_.store(Bits(fraction));
         const ProgressStep step = ComputeProgressStep(fraction, postedPercent_);
@@ -43,7 +46,7 @@ private:
 
     std::atomic<std::uint64_t> latest_{0};
     std::atomic<bool> pending_{false};
-    // Worker only: what the last posted report shows.
+    // Reporter only: what the last posted report shows.
     int postedPercent_ = 0;
     int postedWidth_ = 0;
 };

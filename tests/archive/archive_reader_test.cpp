@@ -3,7 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <map>
+#include <set>
+#include <thread>
 #include <vector>
 
 #include "archive/test_files.h"
@@ -329,6 +333,104 @@ TEST(ArchiveProgress, WithoutACallbackNothingIsReportedAndANonzeroAnswerStops) {
         return isTotal ? S_OK : E_ABORT;
     });
     EXPECT_THAT(RaisedMessage([&] { reader->ExtractTo(MakeScratchDir("stopped")); }), HasSubstr("0x80004004"));
+}
+
+// The library decodes the blocks of an LZMA2 folder on threads of its own and
+// writes the items from the BCJ filter's thread: reports still arrive one at a
+// time and in order, and the first damaged item still ends the extraction.
+struct ThreadedLog {
+    std::atomic<int> inside{0};
+    std::atomic<bool> overlapped{false};
+    std::vector<std::int64_t> values;
+    std::set<DWORD> threads;
+};
+
+HRESULT RecordThreaded(void* sender, bool isTotal, std::int64_t value) {
+    auto* log = static_cast<ThreadedLog*>(sender);
+    if (log->inside.fetch_add(1) != 0) log->overlapped = true;
+    if (!isTotal) {
+        log->values.push_back(value);
+        log->threads.insert(::GetCurrentThreadId());
+    }
+    ::Sleep(0);  // widens the window another thread could enter by
+    log->inside.fetch_sub(1);
+    return S_OK;
+}
+
+TEST(ArchiveThreads, ReportsOneAtATimeInOrderAndItemsAsPacked) {
+    std::string damaged = ReadAll(kData + "/chunked.7z");
+    ASSERT_GT(damaged.size(), 1u << 20);
+    damaged[damaged.size() / 2] ^= 0x55;  // inside a block in the middle of the LZMA2 stream
+    const std::string dir = MakeScratchDir("threads");
+    ASSERT_TRUE(WriteAll(dir + "\\damaged.7z", damaged));
+    const struct {
+        std::string archive;
+        std::uint32_t threads;
+        bool sound;
+    } rows[] = {
+        {kData + "/chunked.7z", 4, true},
+        {kData + "/chunked.7z", 1, true},
+        {dir + "\\damaged.7z", 4, false},
+    };
+    int n = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.archive + " on " + std::to_string(row.threads) + " threads");
+        ComPtr<I7zArchiveReader> reader = Reader();
+        reader->SetDecoding({row.threads, 1u << 30});
+        ThreadedLog log;
+        reader->SetProgressCallback(&log, RecordThreaded);
+        reader->OpenArchiveFile(row.archive);
+        std::vector<std::string> files;
+        std::int64_t total = 0;
+        for (std::uint32_t i = 0; i < reader->ItemCount(); ++i) {
+            files.push_back(reader->ItemPath(i));
+            total += reader->ItemSize(i);
+        }
+        const std::string target = dir + "\\out" + std::to_string(n++);
+        const std::string message = RaisedMessage([&] { reader->ExtractTo(target); });
+
+        EXPECT_FALSE(log.overlapped) << "two reports at once";
+        EXPECT_TRUE(std::is_sorted(log.values.begin(), log.values.end())) << "a report went backwards";
+        EXPECT_FALSE(log.threads.count(::GetCurrentThreadId()) && log.threads.size() == 1)
+            << "every report came from the extracting thread: nothing ran on the library's threads";
+        if (row.sound) {
+            // Each decoding thread reports; so may the filter's, which writes.
+            if (row.threads == 1) EXPECT_LE(log.threads.size(), 2u) << "more than one decoding thread";
+            else EXPECT_GE(log.threads.size(), row.threads) << "fewer decoding threads than set";
+            EXPECT_EQ(message, "<nothing raised>");
+            ASSERT_FALSE(log.values.empty());
+            EXPECT_EQ(log.values.back(), total);
+            for (const std::string& file : files)
+                EXPECT_EQ(ReadAll(target + "\\" + file), ReadAll(kData + "/chunked-source/" + file)) << file;
+            continue;
+        }
+        // The named item is the first one not written whole; none after it was started.
+        const auto named = std::find_if(files.begin(), files.end(),
+                                        [&](const std::string& file) { return message.find("(" + file + "): ") != std::string::npos; });
+        ASSERT_NE(named, files.end()) << message;
+        for (auto file = files.begin(); file != named; ++file)
+            EXPECT_EQ(ReadAll(target + "\\" + *file), ReadAll(kData + "/chunked-source/" + *file)) << *file;
+        for (auto file = named + 1; file != files.end(); ++file) EXPECT_FALSE(Exists(target + "\\" + *file)) << *file;
+    }
+}
+
+// The same through the callback interface, as two decoder threads would
+// report: rising values from each, interleaved, as fast as they come.
+TEST(ArchiveThreads, ReportsOfConcurrentThreadsAreDeliveredOneAtATimeInOrder) {
+    ComPtr<I7zArchiveReader> reader = Reader();
+    ThreadedLog log;
+    reader->SetProgressCallback(&log, RecordThreaded);
+    const auto progress = reader.query<IArchiveExtractCallback>(IID_IArchiveExtractCallback7z);
+    ASSERT_TRUE(progress);
+    auto report = [&](UInt64 first) {
+        for (UInt64 value = first; value < 4000; value += 2) progress->SetCompleted(&value);
+    };
+    std::thread odd(report, 1);
+    report(2);
+    odd.join();
+    EXPECT_FALSE(log.overlapped) << "two reports at once";
+    EXPECT_TRUE(std::is_sorted(log.values.begin(), log.values.end())) << "a report went backwards";
+    EXPECT_EQ(log.values.back(), 3999);
 }
 
 TEST(ArchiveReaderApi, ExtractsSingleItemsAndAllItemsToStreamsOfTheCaller) {

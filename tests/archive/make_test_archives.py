@@ -80,6 +80,20 @@ for i in range(8):
     write(f"bin/module{i}.dll", bytes(chunk[:4 * 1024 * 1024]))
 pack("big.7z", "-m0=LZMA", "-mf=BCJ2", "-mhc=on")
 
+# About 12 MiB behind BCJ, in LZMA2 blocks of 1 MiB that each reset the
+# dictionary: the library decodes them on several threads at once.
+fresh()
+for i in range(6):
+    words = [rng.getrandbits(32).to_bytes(4, "little") for _ in range(4096)]
+    chunk = bytearray()
+    while len(chunk) < 2 * 1024 * 1024:
+        chunk += b"\xe8" + words[rng.randrange(len(words))] + bytes(rng.randrange(8))
+        chunk += rng.randbytes(rng.randrange(1, 24))
+    write(f"part{i}.dll", bytes(chunk[:2 * 1024 * 1024 - 1000 * i]))
+write("part6.txt", b"")
+pack("chunked.7z", "-m0=BCJ", "-m1=LZMA2:d=1m:c=1m", "-mmt=2", "-mhc=on")
+shutil.copytree(stage, os.path.join(out, "chunked-source"))
+
 # Items that would land outside the target. Each archive holds a safe file
 # first, then the bad one.
 # 7z stores "/" as the separator (a "\\" would be part of a name).
