@@ -2,6 +2,7 @@
 // Owners for every Win32 handle, module, GDI object, device context, selection
 // and COM pointer the installer holds.
 #include <windows.h>
+#include <oleauto.h>
 #include <unknwn.h>
 
 #include <utility>
@@ -165,6 +166,43 @@ public:
 private:
     HDC dc_;
     UniqueRegion old_;
+};
+
+struct SysFreeStringFn {
+    void operator()(BSTR s) const { ::SysFreeString(s); }
+};
+// A string handed across an automation interface.
+using UniqueBstr = UniqueResource<BSTR, nullptr, SysFreeStringFn>;
+
+// An automation argument; what it holds (a string, an interface) goes with it.
+class UniqueVariant {
+public:
+    UniqueVariant() { ::VariantInit(&v_); }
+    ~UniqueVariant() { ::VariantClear(&v_); }
+    UniqueVariant(const UniqueVariant&) = delete;
+    UniqueVariant& operator=(const UniqueVariant&) = delete;
+    static UniqueVariant Int(LONG value) {
+        UniqueVariant out;
+        out.v_.vt = VT_I4;
+        out.v_.lVal = value;
+        return out;
+    }
+    // Takes the string over.
+    static UniqueVariant String(UniqueBstr text) {
+        UniqueVariant out;
+        if (text) {
+            out.v_.vt = VT_BSTR;
+            out.v_.bstrVal = text.release();
+        }
+        return out;
+    }
+    UniqueVariant(UniqueVariant&& other) noexcept : v_(other.v_) { ::VariantInit(&other.v_); }
+    UniqueVariant& operator=(UniqueVariant&&) = delete;
+    const VARIANT& get() const { return v_; }
+    VARIANT* ptr() { return &v_; }
+
+private:
+    VARIANT v_;
 };
 
 // A COM interface pointer holding one reference.

@@ -1,10 +1,8 @@
 #include "core/finish_install.h"
 
-#include <shellapi.h>
-
 #include "common/phase_trace.h"
 #include "common/product_info.h"
-#include "common/text.h"
+#include "core/desktop_open.h"
 #include "core/shortcuts.h"
 #include "telemetry/installer_events.h"
 
@@ -22,7 +20,7 @@ public:
         core::MakeDesktopShortcut(target, linkName, description);
     }
     void Launch(HWND owner, const std::string& target, const std::string& workingDir) override {
-        ShellExecuteW(owner, L"Open", Widen(target).c_str(), nullptr, Widen(workingDir).c_str(), SW_SHOWNORMAL);
+        OpenAsDesktopUser({owner, target, workingDir});
     }
     void SendSucceeded() override { telemetry::SendInstallSucceeded(); }
     void Pause(DWORD milliseconds) override { Sleep(milliseconds); }

@@ -40,7 +40,8 @@ public:
     virtual void Pause(DWORD milliseconds) = 0;
 };
 
-// The real one: shell links, ShellExecuteW, the telemetry event, Sleep.
+// The real one: shell links, the product started as the desktop's user, the
+// telemetry event, Sleep.
 CompletionSystem& SystemCompletion();
 
 // Runs on the user-interface thread. Reads InstallDir and the two options.

@@ -1,10 +1,9 @@
 #include "ui/main_form.h"
 
-#include <shellapi.h>
-
 #include "app/application.h"
 #include "build_config.h"
 #include "common/text.h"
+#include "core/desktop_open.h"
 #include "core/install_dir.h"
 #include "telemetry/installer_events.h"
 #include "ui/app_windows.h"
@@ -216,8 +215,8 @@ void TMainForm::OptionAgreeImageMouseEnter() { optionAgreeImage_->ShowState(Chec
 void TMainForm::OptionAgreeImageMouseLeave() { optionAgreeImage_->ShowState(CheckDigits(agreementAccepted_, false)); }
 
 void TMainForm::OptionAgreeLabelClick() {
-    const std::wstring url = Widen(std::string("http://") + TOVARIN_WEBSITE_HOST + "/agreement");
-    ShellExecuteW(Handle(), L"Open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    // The browser is the desktop user's, not one with this process's rights.
+    core::OpenAsDesktopUser({Handle(), std::string("http://") + TOVARIN_WEBSITE_HOST + "/agreement", {}});
 }
 
 void TMainForm::CustomPathImageClick() { ToggleOptionPanel(); }
