@@ -1,11 +1,8 @@
 #include "ui/close_dialog.h"
 
-#include "app/application.h"
 #include "common/text.h"
-#include "ui/app_windows.h"
 #include "ui/dialog_placement.h"
 #include "ui/font_choice.h"
-#include "ui/main_form.h"
 
 namespace tovarin::ui {
 namespace {
@@ -14,14 +11,15 @@ constexpr char kLayout[] = "CLOSEDIALOGLAYOUT";
 
 }  // namespace
 
-HWND DialogReferenceWindow() {
-    if (TMainForm* main = MainForm(); main && main->IsShown()) return main->Handle();
-    return ProgressWindowHandle();
+std::string DefaultDialogMessage() {
+    const std::optional<Layout> layout = LoadLayout(kLayout);
+    const LayoutControl* message = layout ? layout->Find("Message") : nullptr;
+    return message ? message->Text("text") : std::string();
 }
 
-std::unique_ptr<TCloseDialogForm> TCloseDialogForm::Create() {
-    std::unique_ptr<TCloseDialogForm> dialog(new TCloseDialogForm());
-    if (!dialog->Build(DialogReferenceWindow())) return nullptr;
+std::unique_ptr<TCloseDialogForm> TCloseDialogForm::Create(HWND reference) {
+    std::unique_ptr<TCloseDialogForm> dialog(new TCloseDialogForm(reference));
+    if (!dialog->Build(reference)) return nullptr;
     return dialog;
 }
 
@@ -108,22 +106,21 @@ void TCloseDialogForm::Configure(state::DialogKind kind, const std::string& mess
     if (!message.empty()) SetMessageText(message);
 }
 
+DialogAnswer TCloseDialogForm::ShowModal(const std::function<bool()>& ended) {
+    answer_ = DialogAnswer::Continue;
+    SkinForm::ShowModal(ended);
+    return answer_;
+}
+
 void TCloseDialogForm::ContinueButtonImageClick() {
-    if (state::CurrentDialogKind() == state::DialogKind::Error) {
-        TMainForm* main = MainForm();
-        if (!main || !main->IsShown()) {
-            // A failed extraction: back to a fresh main window.
-            CloseProgressWindow();
-            RecreateMainForm();
-        }
-    }
+    answer_ = DialogAnswer::Continue;
     CloseModal();
     state::SetInstalling(false);
 }
 
 void TCloseDialogForm::ExitButtonImageClick() {
+    answer_ = DialogAnswer::Exit;
     CloseModal();
-    app::Terminate();
 }
 
 void TCloseDialogForm::BeforeShow() {
@@ -140,9 +137,9 @@ void TCloseDialogForm::PlaceAndShape() {
     GetWindowRect(Handle(), &own);
     const SIZE size{own.right - own.left, own.bottom - own.top};
     const SIZE screen{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    if (HWND reference = DialogReferenceWindow()) {
+    if (reference_ && IsWindow(reference_)) {
         RECT r{};
-        GetWindowRect(reference, &r);
+        GetWindowRect(reference_, &r);
         const POINT at = PlaceDialog(r, size, screen, Dpi());
         MoveTo(at.x, at.y);
     } else {
@@ -188,19 +185,6 @@ ControlFacts TCloseDialogForm::FactsOf(const std::string& control) const {
     if (control == "Message") facts.name = message_;
     if (control == "ContinueButtonImage") facts.name = continueCaption_;
     return facts;
-}
-
-void ShowCloseDialog(state::DialogKind kind, const std::string& message, const std::function<void()>& sendEvent) {
-    std::unique_ptr<TCloseDialogForm> dialog = TCloseDialogForm::Create();
-    if (dialog) dialog->ExitButtonImage().ShowState("");
-    // The event goes out before the dialog shows, whatever the user then does.
-    if (sendEvent) sendEvent();
-    if (!dialog) {
-        state::SetCurrentDialogKind(kind == state::DialogKind::Exit ? kind : state::DialogKind::Error);
-        return;
-    }
-    dialog->Configure(kind, message);
-    dialog->ShowModal();
 }
 
 }  // namespace tovarin::ui

@@ -1,7 +1,7 @@
 #pragma once
 // TCloseDialogForm: the installer's one modal dialog, an exit confirmation or
-// an error with the offer to try again. It places itself over the visible
-// installer window and carries out the user's answer itself.
+// an error with the offer to try again. It places itself over the window it
+// is shown for and returns the user's answer; the install flow carries it out.
 #include <functional>
 #include <memory>
 #include <string>
@@ -11,10 +11,17 @@
 
 namespace tovarin::ui {
 
+// The left button (continue, or retry after an error) or the right one (exit).
+enum class DialogAnswer { Continue, Exit };
+
+// The text the dialog shows when given no message.
+std::string DefaultDialogMessage();
+
 class TCloseDialogForm : public SkinForm {
 public:
-    // A fresh, hidden dialog; null when the system refuses the window.
-    static std::unique_ptr<TCloseDialogForm> Create();
+    // A fresh, hidden dialog placed over `reference` when shown (centred
+    // without one); null when the system refuses the window.
+    static std::unique_ptr<TCloseDialogForm> Create(HWND reference);
     ~TCloseDialogForm() override;
 
     THighlightImage& IconImage() { return *icon_; }
@@ -28,10 +35,13 @@ public:
     // empty one keeps the layout's own text).
     void Configure(state::DialogKind kind, const std::string& message);
 
-    // Left button: closes the dialog; after a failed extraction (error kind,
-    // main window hidden) it first returns to a fresh main window.
+    // Shows the dialog and returns the user's answer once it has closed;
+    // Continue when `ended` says the run is ending first.
+    DialogAnswer ShowModal(const std::function<bool()>& ended);
+
+    // Left button: closes the dialog with Continue.
     void ContinueButtonImageClick();
-    // Right button: ends the installer.
+    // Right button: closes the dialog with Exit.
     void ExitButtonImageClick();
 
 protected:
@@ -45,13 +55,15 @@ protected:
     void DpiChanged() override;
 
 private:
-    TCloseDialogForm() = default;
+    explicit TCloseDialogForm(HWND reference) : reference_(reference) {}
     bool Build(HWND owner);
     // The message label's place and font at the dialog's DPI.
     void LayOutMessage();
     void PlaceAndShape();
     void Shape();
 
+    HWND reference_ = nullptr;
+    DialogAnswer answer_ = DialogAnswer::Continue;
     THighlightImage* icon_ = nullptr;
     THighlightImage* continue_ = nullptr;
     THighlightImage* exit_ = nullptr;
@@ -66,15 +78,5 @@ private:
     COLORREF bevelColour_ = RGB(0, 0, 0);
     ChildColours messageColours_;
 };
-
-// The window that a dialog shown now sits over: the main window when it is
-// visible, otherwise the progress window (null when neither exists).
-HWND DialogReferenceWindow();
-
-// Shows a fresh dialog modally: the "exit" picture, then `sendEvent` (the
-// calling window's telemetry, if any), then the kind and the message. Returns
-// when the dialog has closed; its answer is carried out by the dialog.
-void ShowCloseDialog(state::DialogKind kind, const std::string& message,
-                     const std::function<void()>& sendEvent = {});
 
 }  // namespace tovarin::ui

@@ -1,16 +1,14 @@
 #include "ui/download_form.h"
 
+#include <atomic>
 #include <vector>
 
-#include "app/application.h"
 #include "common/text.h"
 #include "core/finish_install.h"
 #include "core/payload_files.h"
-#include "ui/app_windows.h"
-#include "ui/close_dialog.h"
 #include "ui/font_choice.h"
 #include "ui/hand_off.h"
-#include "ui/main_form.h"
+#include "ui/install_flow.h"
 #include "ui/progress_mailbox.h"
 #include "ui/progress_math.h"
 
@@ -22,14 +20,15 @@ constexpr char kLayout[] = "PROGRESSWINDOWLAYOUT";
 // What the completion step needs of the progress window.
 class FormCompletion final : public core::CompletionWindow {
 public:
-    explicit FormCompletion(TDownloadForm& form) : form_(form) {}
+    FormCompletion(TDownloadForm& form, InstallFlow& flow) : form_(form), flow_(flow) {}
     HWND LaunchOwner() const override { return form_.Handle(); }
     void HideWindow() override { form_.Hide(); }
     void popDialog(state::DialogKind kind, const std::string& message) override { form_.popDialog(kind, message); }
-    void EndApplication() override { app::Terminate(); }
+    void EndApplication() override { flow_.Exit(); }
 
 private:
     TDownloadForm& form_;
+    InstallFlow& flow_;
 };
 
 }  // namespace
@@ -79,6 +78,10 @@ public:
         }
     }
 
+    void WorkerEnded() override { ended_ = true; }
+    // Any thread.
+    bool Ended() const { return ended_; }
+
     // User-interface thread: inside a synchronised call, or (no worker thread
     // could be started) during the window's creation.
     void FinishInstall(bool succeeded) override {
@@ -109,6 +112,7 @@ private:
     };
 
     ProgressMailbox progress_;
+    std::atomic<bool> ended_{false};
     // User-interface thread only.
     TDownloadForm* form_;
     int synchronizing_ = 0;
@@ -116,8 +120,8 @@ private:
     const std::shared_ptr<HandOff> handOff_;
 };
 
-std::unique_ptr<TDownloadForm> TDownloadForm::Create(const WorkerStart& startWorker) {
-    std::unique_ptr<TDownloadForm> form(new TDownloadForm());
+std::unique_ptr<TDownloadForm> TDownloadForm::Create(InstallFlow& flow, const WorkerStart& startWorker) {
+    std::unique_ptr<TDownloadForm> form(new TDownloadForm(flow));
     if (!form->Build()) return nullptr;
     form->CenterOnScreen();
     if (!form->FormCreate(startWorker)) return nullptr;
@@ -179,7 +183,6 @@ bool TDownloadForm::FormCreate(const WorkerStart& startWorker) {
 void TDownloadForm::CMShowingChanged() {
     // Cut to the bottom of the background picture.
     SetClientSize(LaidOutWidth(), FormLayout().Bounds("BackgroundImage").bottom);
-    if (TMainForm* main = MainForm()) main->Hide();
 }
 
 void TDownloadForm::updateProgress(double fraction) {
@@ -194,12 +197,15 @@ void TDownloadForm::updateProgress(double fraction) {
     if (const WindowDC dc = WindowDC::Client(Handle())) PaintFill(dc.get());
 }
 
-void TDownloadForm::popDialog(state::DialogKind kind, const std::string& message) {
-    ShowCloseDialog(kind, message);
+// The completion step asks for one kind only: the failed extraction.
+void TDownloadForm::popDialog(state::DialogKind, const std::string& message) {
+    flow_.ShowFailure(message);
 }
 
+bool TDownloadForm::WorkerEnded() const { return !host_ || host_->Ended(); }
+
 void TDownloadForm::Finish(bool succeeded) {
-    FormCompletion completion(*this);
+    FormCompletion completion(*this, flow_);
     core::FinishInstall(succeeded, completion);
 }
 

@@ -2,14 +2,12 @@
 
 #include <shellapi.h>
 
-#include "app/application.h"
 #include "build_config.h"
 #include "common/text.h"
 #include "core/install_dir.h"
 #include "telemetry/installer_events.h"
-#include "ui/app_windows.h"
-#include "ui/close_dialog.h"
 #include "ui/folder_browser.h"
+#include "ui/install_flow.h"
 
 namespace tovarin::ui {
 namespace {
@@ -29,8 +27,8 @@ void FlipOption(THighlightImage& box, bool (*flag)(), void (*setFlag)(bool)) {
 
 }  // namespace
 
-std::unique_ptr<TMainForm> TMainForm::Create() {
-    std::unique_ptr<TMainForm> form(new TMainForm());
+std::unique_ptr<TMainForm> TMainForm::Create(InstallFlow& flow) {
+    std::unique_ptr<TMainForm> form(new TMainForm(flow));
     if (!form->Build()) return nullptr;
     form->FormCreate();
     form->CenterOnScreen();
@@ -153,13 +151,14 @@ void TMainForm::ChangeInstallImage(const std::string& name) {
 void TMainForm::ChangeOptionButtonImage(const std::string& name) { customPathImage_->ShowBitmap(name); }
 
 void TMainForm::popDialog(state::DialogKind kind, const std::string& message) {
-    ShowCloseDialog(kind, message, [&] {
+    const DialogAnswer answer = flow_.Ask(Handle(), kind, message, [&] {
         if (kind == state::DialogKind::Exit) {
             telemetry::SendExitClicked();
         } else {
             telemetry::SendErrorShown(message);
         }
     });
+    if (answer == DialogAnswer::Exit) flow_.Exit();
 }
 
 // Close control: frozen while an extraction runs.
@@ -194,7 +193,9 @@ void TMainForm::InstallImageMouseDown() {
 }
 
 void TMainForm::InstallImageClick() {
-    if (!agreementAccepted_) return;
+    // Every road to Install (mouse, keys, a screen reader, a message from
+    // outside) comes here: one install at a time.
+    if (!agreementAccepted_ || flow_.InstallBlocked()) return;
     const core::DirCheck check = core::CheckInstallDir(state::InstallDir());
     if (!check.ok) {
         popDialog(state::DialogKind::Error, check.message);
@@ -202,7 +203,8 @@ void TMainForm::InstallImageClick() {
     }
     telemetry::SendInstallStarted();
     ChangeInstallImage(installImage_->StatePicture("3"));
-    ReplaceProgressForm();
+    // Refused by the system: the window stays, ready for another try.
+    if (!flow_.StartInstall()) ChangeInstallImage(installImage_->StatePicture("0"));
 }
 
 void TMainForm::OptionAgreeImageClick() {
@@ -310,8 +312,9 @@ ControlFacts TMainForm::FactsOf(const std::string& control) const {
     return facts;
 }
 
-// The system's close command ends the installer, as closing the main window does.
-void TMainForm::CloseRequested() { app::Terminate(); }
+// The system's close command (Alt+F4) takes the close control's road: its
+// event and its confirmation.
+void TMainForm::CloseRequested() { CloseImageClick(); }
 
 bool TMainForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     if (msg == WM_COMMAND && LOWORD(wp) == kPathEditId && HIWORD(wp) == EN_CHANGE) {

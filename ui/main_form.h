@@ -15,10 +15,13 @@ namespace tovarin::ui {
 
 inline constexpr char kBrowseTitle[] = "选择安装目录";
 
+class InstallFlow;
+
 class TMainForm : public SkinForm {
 public:
-    // A fresh main window with every initial value, hidden and centred.
-    static std::unique_ptr<TMainForm> Create();
+    // A fresh main window with every initial value, hidden and centred; it
+    // reports Install, the dialog's answers and the close command to `flow`.
+    static std::unique_ptr<TMainForm> Create(InstallFlow& flow);
     ~TMainForm() override;
 
     bool AgreementAccepted() const { return agreementAccepted_; }
@@ -63,7 +66,7 @@ protected:
     void DpiChanged() override;
 
 private:
-    TMainForm() = default;
+    explicit TMainForm(InstallFlow& flow) : flow_(flow) {}
     bool Build();
     // The path edit's place and font, and the collapsed height, at the form's DPI.
     void LayOutPathEdit();
@@ -72,6 +75,7 @@ private:
     void SetOptionPanelVisible(bool visible);
     void SetPathEditText(const std::string& text);
 
+    InstallFlow& flow_;
     THighlightImage* closeImage_ = nullptr;
     THighlightImage* installImage_ = nullptr;
     THighlightImage* customPathImage_ = nullptr;

@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "app/application.h"
 #include "common/handles.h"
 #include "ui/accessible_form.h"
 #include "ui/highlight_image.h"
@@ -75,7 +74,7 @@ struct ControlFacts {
     std::string value;  // an edit's text, a progress bar's percentage
 };
 
-class SkinForm : public app::OwnedWindow, private AccessibleSource {
+class SkinForm : private AccessibleSource {
 public:
     virtual ~SkinForm();
     SkinForm(const SkinForm&) = delete;
@@ -87,8 +86,8 @@ public:
     void Hide();
 
     // Runs a modal loop: the thread's other windows are disabled until
-    // CloseModal is called or the application is terminating.
-    void ShowModal();
+    // CloseModal is called, `ended` (when given) turns true or a quit arrives.
+    void ShowModal(const std::function<bool()>& ended = {});
     void CloseModal() { modalDone_ = true; }
 
     // The display resolution the window is laid out for.
