@@ -2,7 +2,7 @@
 
 #include "common/text.h"
 #include "ui/dialog_placement.h"
-#include "ui/font_choice.h"
+#include "skin/font_choice.h"
 
 namespace tovarin::ui {
 namespace {
@@ -12,8 +12,8 @@ constexpr char kLayout[] = "CLOSEDIALOGLAYOUT";
 }  // namespace
 
 std::string DefaultDialogMessage() {
-    const std::optional<Layout> layout = LoadLayout(kLayout);
-    const LayoutControl* message = layout ? layout->Find("Message") : nullptr;
+    const std::optional<skin::Layout> layout = skin::LoadLayout(kLayout);
+    const skin::LayoutControl* message = layout ? layout->Find("Message") : nullptr;
     return message ? message->Text("text") : std::string();
 }
 
@@ -31,23 +31,23 @@ TCloseDialogForm::~TCloseDialogForm() {
 std::function<void()> TCloseDialogForm::Handler(const std::string& name) {
     if (name == "ContinueButtonImageClick") return [this] { ContinueButtonImageClick(); };
     if (name == "ExitButtonImageClick") return [this] { ExitButtonImageClick(); };
-    return SkinForm::Handler(name);
+    return skin::SkinForm::Handler(name);
 }
 
 bool TCloseDialogForm::Build(HWND owner) {
     if (!CreateFromLayout(kLayout, owner)) return false;
-    const Layout& layout = FormLayout();
+    const skin::Layout& layout = FormLayout();
     icon_ = FindImage("IconImage");
     continue_ = FindImage("ContinueButtonImage");
     exit_ = FindImage("ExitButtonImage");
-    const LayoutControl* panel = layout.Find("BackgroundPanel");
-    const LayoutControl* message = layout.Find("Message");
+    const skin::LayoutControl* panel = layout.Find("BackgroundPanel");
+    const skin::LayoutControl* message = layout.Find("Message");
     if (!icon_ || !continue_ || !exit_ || !panel || !message) return false;
     windowCorner_ = layout.Window().Number("corner", 0);
     panelCorner_ = panel->Number("corner", 0);
     panelColour_ = panel->Colour("colour", panelColour_);
     bevelColour_ = panel->Colour("bevel", bevelColour_);
-    messageColours_ = ChildColours(message->Colour("colour", 0), panelColour_);
+    messageColours_ = skin::ChildColours(message->Colour("colour", 0), panelColour_);
     messageLabel_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0,
                                     Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
     Keyboard().AttachChild(message->name, messageLabel_);
@@ -57,14 +57,15 @@ bool TCloseDialogForm::Build(HWND owner) {
 }
 
 void TCloseDialogForm::LayOutMessage() {
-    const Layout& layout = FormLayout();
-    const LayoutControl& message = *layout.Find("Message");
+    const skin::Layout& layout = FormLayout();
+    const skin::LayoutControl& message = *layout.Find("Message");
     messageCell_ = layout.FontCell(message);
     // "黑体" is SimHei; systems without it get the nearest sans-serif CJK face.
     UniqueFont font = LayoutFont(message);
     const RECT r = layout.Bounds(message);
     if (messageLabel_) {
-        SetWindowPos(messageLabel_, nullptr, r.left, r.top, Width(r), Height(r), SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(messageLabel_, nullptr, r.left, r.top, skin::Width(r), skin::Height(r),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
         // The label keeps the old font until it has the new one.
         if (font) SendMessageW(messageLabel_, WM_SETFONT, WPARAM(font.get()), FALSE);
     }
@@ -83,7 +84,7 @@ void TCloseDialogForm::SetMessageText(const std::string& text) {
     if (!messageLabel_) return;
     const std::wstring wide = Widen(text);
     // The label keeps its left edge and grows to the right with its text.
-    const SIZE extent = TextExtent(messageLabel_, messageFont_.get(), wide, {0, messageCell_});
+    const SIZE extent = skin::TextExtent(messageLabel_, messageFont_.get(), wide, {0, messageCell_});
     SetWindowTextW(messageLabel_, wide.c_str());
     SetWindowPos(messageLabel_, nullptr, 0, 0, extent.cx, extent.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(Handle(), nullptr, FALSE);
@@ -108,7 +109,7 @@ void TCloseDialogForm::Configure(state::DialogKind kind, const std::string& mess
 
 DialogAnswer TCloseDialogForm::ShowModal(const std::function<bool()>& ended) {
     answer_ = DialogAnswer::Continue;
-    SkinForm::ShowModal(ended);
+    skin::SkinForm::ShowModal(ended);
     return answer_;
 }
 
@@ -159,7 +160,7 @@ void TCloseDialogForm::Shape() {
 }
 
 void TCloseDialogForm::PaintBackground(HDC dc, const RECT& client) {
-    SkinForm::PaintBackground(dc, client);
+    skin::SkinForm::PaintBackground(dc, client);
     // The white panel with rounded corners and a raised one-pixel bevel.
     const int corner = FormLayout().Scale(panelCorner_), bevel = FormLayout().Scale(1);
     UniqueRegion panel(CreateRoundRectRgn(0, 0, client.right, client.bottom, corner, corner));
@@ -180,8 +181,8 @@ bool TCloseDialogForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& re
     return msg == WM_CTLCOLORSTATIC && messageColours_.Paint(messageLabel_, wp, lp, result);
 }
 
-ControlFacts TCloseDialogForm::FactsOf(const std::string& control) const {
-    ControlFacts facts;
+skin::ControlFacts TCloseDialogForm::FactsOf(const std::string& control) const {
+    skin::ControlFacts facts;
     if (control == "Message") facts.name = message_;
     if (control == "ContinueButtonImage") facts.name = continueCaption_;
     return facts;

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/install_state.h"
-#include "ui/skin_form.h"
+#include "skin/skin_form.h"
 
 namespace tovarin::ui {
 
@@ -17,16 +17,16 @@ enum class DialogAnswer { Continue, Exit };
 // The text the dialog shows when given no message.
 std::string DefaultDialogMessage();
 
-class TCloseDialogForm : public SkinForm {
+class TCloseDialogForm : public skin::SkinForm {
 public:
     // A fresh, hidden dialog placed over `reference` when shown (centred
     // without one); null when the system refuses the window.
     static std::unique_ptr<TCloseDialogForm> Create(HWND reference);
     ~TCloseDialogForm() override;
 
-    THighlightImage& IconImage() { return *icon_; }
-    THighlightImage& ContinueButtonImage() { return *continue_; }
-    THighlightImage& ExitButtonImage() { return *exit_; }
+    skin::THighlightImage& IconImage() { return *icon_; }
+    skin::THighlightImage& ContinueButtonImage() { return *continue_; }
+    skin::THighlightImage& ExitButtonImage() { return *exit_; }
 
     const std::string& MessageText() const { return message_; }
     void SetMessageText(const std::string& text);
@@ -50,7 +50,7 @@ protected:
     void CloseRequested() override;
     void PaintBackground(HDC dc, const RECT& client) override;
     bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
-    ControlFacts FactsOf(const std::string& control) const override;
+    skin::ControlFacts FactsOf(const std::string& control) const override;
     LONG ClientRole() const override { return ROLE_SYSTEM_DIALOG; }
     void DpiChanged() override;
 
@@ -64,9 +64,9 @@ private:
 
     HWND reference_ = nullptr;
     DialogAnswer answer_ = DialogAnswer::Continue;
-    THighlightImage* icon_ = nullptr;
-    THighlightImage* continue_ = nullptr;
-    THighlightImage* exit_ = nullptr;
+    skin::THighlightImage* icon_ = nullptr;
+    skin::THighlightImage* continue_ = nullptr;
+    skin::THighlightImage* exit_ = nullptr;
     HWND messageLabel_ = nullptr;
     UniqueFont messageFont_;
     std::string message_;
@@ -76,7 +76,7 @@ private:
     int panelCorner_ = 0;
     COLORREF panelColour_ = RGB(0xFF, 0xFF, 0xFF);
     COLORREF bevelColour_ = RGB(0, 0, 0);
-    ChildColours messageColours_;
+    skin::ChildColours messageColours_;
 };
 
 }  // namespace tovarin::ui

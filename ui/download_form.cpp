@@ -6,8 +6,8 @@
 #include "common/text.h"
 #include "core/finish_install.h"
 #include "core/payload_files.h"
-#include "ui/font_choice.h"
-#include "ui/hand_off.h"
+#include "skin/font_choice.h"
+#include "skin/hand_off.h"
 #include "ui/install_flow.h"
 #include "ui/progress_mailbox.h"
 #include "ui/progress_math.h"
@@ -43,7 +43,7 @@ public:
     // User-interface thread, before the worker starts. Null when no hand-off
     // can be made.
     static DownloadHost* New(TDownloadForm& form) {
-        std::shared_ptr<HandOff> handOff = HandOff::Create();
+        std::shared_ptr<skin::HandOff> handOff = skin::HandOff::Create();
         if (!handOff) return nullptr;
         // Never destroyed: a worker may still hold its host while the process ends.
         static auto& hosts = *new std::vector<std::unique_ptr<DownloadHost>>();
@@ -97,7 +97,8 @@ public:
     }
 
 private:
-    DownloadHost(TDownloadForm& form, std::shared_ptr<HandOff> handOff) : form_(&form), handOff_(std::move(handOff)) {}
+    DownloadHost(TDownloadForm& form, std::shared_ptr<skin::HandOff> handOff)
+        : form_(&form), handOff_(std::move(handOff)) {}
 
     // Counts the synchronised calls running, also when one throws.
     class Synchronizing {
@@ -117,7 +118,7 @@ private:
     TDownloadForm* form_;
     int synchronizing_ = 0;
     // Made before the worker starts, constant afterwards.
-    const std::shared_ptr<HandOff> handOff_;
+    const std::shared_ptr<skin::HandOff> handOff_;
 };
 
 std::unique_ptr<TDownloadForm> TDownloadForm::Create(InstallFlow& flow, const WorkerStart& startWorker) {
@@ -134,11 +135,11 @@ TDownloadForm::~TDownloadForm() {
 
 bool TDownloadForm::Build() {
     if (!CreateFromLayout(kLayout, nullptr)) return false;
-    const Layout& layout = FormLayout();
+    const skin::Layout& layout = FormLayout();
     head_ = FindImage("ProgressBarHeadImage");
     tail_ = FindImage("ProgressBarTailImage");
-    const LayoutControl* track = layout.Find("ProgressBarImage");
-    const LayoutControl* text = layout.Find("ProgressBarText");
+    const skin::LayoutControl* track = layout.Find("ProgressBarImage");
+    const skin::LayoutControl* text = layout.Find("ProgressBarText");
     if (!head_ || !tail_ || !track || !text || !layout.Find("BackgroundImage")) return false;
     track_ = layout.LaidOut(*track);
     fillTopColour_ = track->Colour("filltop", fillTopColour_);
@@ -150,8 +151,8 @@ bool TDownloadForm::Build() {
 }
 
 void TDownloadForm::LayOutText() {
-    const Layout& layout = FormLayout();
-    const LayoutControl& text = *layout.Find("ProgressBarText");
+    const skin::Layout& layout = FormLayout();
+    const skin::LayoutControl& text = *layout.Find("ProgressBarText");
     const RECT textBox = layout.Bounds(text);
     textOrigin_ = {textBox.left, textBox.top};
     textCell_ = layout.FontCell(text);
@@ -161,7 +162,7 @@ void TDownloadForm::LayOutText() {
 
 void TDownloadForm::DpiChanged() {
     LayOutText();
-    const Layout& layout = FormLayout();
+    const skin::Layout& layout = FormLayout();
     SetClientSize(LaidOutWidth(), IsShown() ? layout.Bounds("BackgroundImage").bottom : LaidOutHeight());
 }
 
@@ -218,7 +219,7 @@ void TDownloadForm::SetProgressText(const std::string& text) {
     const bool changed = text != text_;
     text_ = text;
     const std::wstring wide = Widen(text_);
-    textSize_ = TextExtent(Handle(), textFont_.get(), wide, {0, textCell_});
+    textSize_ = skin::TextExtent(Handle(), textFont_.get(), wide, {0, textCell_});
     // The label keeps its left edge: the old and the new extent are repainted.
     InvalidateArea(before);
     InvalidateArea(TextRect());
@@ -226,8 +227,8 @@ void TDownloadForm::SetProgressText(const std::string& text) {
     if (changed) AccessibleValueChanged("ProgressBarImage");
 }
 
-ControlFacts TDownloadForm::FactsOf(const std::string& control) const {
-    ControlFacts facts;
+skin::ControlFacts TDownloadForm::FactsOf(const std::string& control) const {
+    skin::ControlFacts facts;
     if (control == "ProgressBarImage") facts.value = text_;
     return facts;
 }

@@ -10,14 +10,14 @@
 #include "app/install_state.h"
 #include "common/handles.h"
 #include "core/install_thread.h"
-#include "ui/skin_form.h"
+#include "skin/skin_form.h"
 
 namespace tovarin::ui {
 
 class DownloadHost;
 class InstallFlow;
 
-class TDownloadForm final : public SkinForm {
+class TDownloadForm final : public skin::SkinForm {
 public:
     using WorkerStart = std::function<void(core::InstallHost&)>;
 
@@ -49,7 +49,7 @@ protected:
     void DpiChanged() override;
     // The install cannot be stopped from its windows: Alt+F4 does nothing.
     void CloseRequested() override {}
-    ControlFacts FactsOf(const std::string& control) const override;
+    skin::ControlFacts FactsOf(const std::string& control) const override;
 
 private:
     explicit TDownloadForm(InstallFlow& flow) : flow_(flow) {}
@@ -66,8 +66,8 @@ private:
     friend class DownloadHost;
 
     InstallFlow& flow_;
-    THighlightImage* head_ = nullptr;
-    THighlightImage* tail_ = nullptr;
+    skin::THighlightImage* head_ = nullptr;
+    skin::THighlightImage* tail_ = nullptr;
     RECT track_{};  // as laid out (96 DPI): the fill's arithmetic works there
     COLORREF fillTopColour_ = 0;
     COLORREF fillBodyColour_ = 0;

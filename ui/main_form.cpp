@@ -20,7 +20,7 @@ std::string CheckDigits(bool ticked, bool hover) { return {ticked ? '1' : '0', h
 
 // An option box: a click flips its install state flag and shows the new
 // state with the hover digit 0.
-void FlipOption(THighlightImage& box, bool (*flag)(), void (*setFlag)(bool)) {
+void FlipOption(skin::THighlightImage& box, bool (*flag)(), void (*setFlag)(bool)) {
     setFlag(!flag());
     box.ShowState(CheckDigits(flag(), false));
 }
@@ -70,12 +70,12 @@ std::function<void()> TMainForm::Handler(const std::string& name) {
     for (const auto& [handler, method] : kHandlers) {
         if (name == handler) return [this, method = method] { (this->*method)(); };
     }
-    return SkinForm::Handler(name);
+    return skin::SkinForm::Handler(name);
 }
 
 bool TMainForm::Build() {
     if (!CreateFromLayout(kLayout, nullptr)) return false;
-    const Layout& layout = FormLayout();
+    const skin::Layout& layout = FormLayout();
     closeImage_ = FindImage("CloseImage");
     installImage_ = FindImage("InstallImage");
     customPathImage_ = FindImage("CustomPathImage");
@@ -84,15 +84,15 @@ bool TMainForm::Build() {
     optionShortcutImage_ = FindImage("OptionShortcutImage");
     optionOpenAppImage_ = FindImage("OptionOpenAppImage");
     installPathOpenImage_ = FindImage("InstallPathOpenImage");
-    const LayoutControl* edit = layout.Find("CustomPathEdit");
-    const LayoutControl* panel = layout.Find("OptionPanel");
+    const skin::LayoutControl* edit = layout.Find("CustomPathEdit");
+    const skin::LayoutControl* panel = layout.Find("OptionPanel");
     if (!closeImage_ || !installImage_ || !customPathImage_ || !optionAgreeImage_ || !onePixLine_ ||
         !optionShortcutImage_ || !optionOpenAppImage_ || !installPathOpenImage_ || !edit || !panel) {
         return false;
     }
-    for (const LayoutControl* c : layout.Controls()) {
+    for (const skin::LayoutControl* c : layout.Controls()) {
         if (c->Text("parent") != panel->name) continue;
-        if (THighlightImage* image = FindImage(c->name)) optionPanel_.push_back(image);
+        if (skin::THighlightImage* image = FindImage(c->name)) optionPanel_.push_back(image);
     }
     pathEdit_ = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_LEFT | ES_AUTOHSCROLL, 0, 0, 0, 0, Handle(),
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPathEditId)), GetModuleHandleW(nullptr),
@@ -103,18 +103,18 @@ bool TMainForm::Build() {
     for (const std::string& handler : edit->List("on")) {
         if (handler != edit->name + "Change" || !(pathEditChange_ = Handler(handler))) return false;
     }
-    pathColours_ = ChildColours(edit->Colour("colour", 0), edit->Colour("background", RGB(0xFF, 0xFF, 0xFF)));
+    pathColours_ = skin::ChildColours(edit->Colour("colour", 0), edit->Colour("background", RGB(0xFF, 0xFF, 0xFF)));
     LayOutPathEdit();
     SetOptionPanelVisible(false);
     return true;
 }
 
 void TMainForm::LayOutPathEdit() {
-    const Layout& layout = FormLayout();
+    const skin::Layout& layout = FormLayout();
     collapsedHeight_ = layout.Bounds("OptionPanel").top;
-    const LayoutControl& edit = *layout.Find("CustomPathEdit");
+    const skin::LayoutControl& edit = *layout.Find("CustomPathEdit");
     const RECT r = layout.Bounds(edit);
-    SetWindowPos(pathEdit_, nullptr, r.left, r.top, Width(r), Height(r), SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(pathEdit_, nullptr, r.left, r.top, skin::Width(r), skin::Height(r), SWP_NOZORDER | SWP_NOACTIVATE);
     // The edit keeps the old font until it has the new one.
     UniqueFont font = LayoutFont(edit);
     if (font) SendMessageW(pathEdit_, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
@@ -145,7 +145,7 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::ChangeInstallImage(const std::string& name) {
-    installImage_->SetPicture(LoadPictureFor(name, Dpi(), LoadJpegPicture), name);
+    installImage_->SetPicture(skin::LoadPictureFor(name, Dpi(), skin::LoadJpegPicture), name);
 }
 
 void TMainForm::ChangeOptionButtonImage(const std::string& name) { customPathImage_->ShowBitmap(name); }
@@ -243,7 +243,7 @@ void TMainForm::ToggleOptionPanel() {
 }
 
 void TMainForm::SetOptionPanelVisible(bool visible) {
-    for (THighlightImage* c : optionPanel_) c->SetVisible(visible);
+    for (skin::THighlightImage* c : optionPanel_) c->SetVisible(visible);
     if (!pathEdit_) return;
     // A hidden edit must not keep the keys.
     if (!visible && GetFocus() == pathEdit_) SetFocus(Handle());
@@ -301,8 +301,8 @@ void TMainForm::SetPathEditText(const std::string& text) {
     SetWindowTextW(pathEdit_, Widen(text).c_str());
 }
 
-ControlFacts TMainForm::FactsOf(const std::string& control) const {
-    ControlFacts facts;
+skin::ControlFacts TMainForm::FactsOf(const std::string& control) const {
+    skin::ControlFacts facts;
     if (control == "OptionAgreeImage") facts.checked = agreementAccepted_;
     if (control == "OptionShortcutImage") facts.checked = state::CreateDesktopShortcut();
     if (control == "OptionOpenAppImage") facts.checked = state::OpenAfterInstall();

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/install_state.h"
-#include "ui/skin_form.h"
+#include "skin/skin_form.h"
 
 namespace tovarin::ui {
 
@@ -17,7 +17,7 @@ inline constexpr char kBrowseTitle[] = "选择安装目录";
 
 class InstallFlow;
 
-class TMainForm : public SkinForm {
+class TMainForm : public skin::SkinForm {
 public:
     // A fresh main window with every initial value, hidden and centred; it
     // reports Install, the dialog's answers and the close command to `flow`.
@@ -62,7 +62,7 @@ protected:
     std::function<void()> Handler(const std::string& name) override;
     void CloseRequested() override;
     bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
-    ControlFacts FactsOf(const std::string& control) const override;
+    skin::ControlFacts FactsOf(const std::string& control) const override;
     void DpiChanged() override;
 
 private:
@@ -76,20 +76,20 @@ private:
     void SetPathEditText(const std::string& text);
 
     InstallFlow& flow_;
-    THighlightImage* closeImage_ = nullptr;
-    THighlightImage* installImage_ = nullptr;
-    THighlightImage* customPathImage_ = nullptr;
-    THighlightImage* optionAgreeImage_ = nullptr;
-    THighlightImage* onePixLine_ = nullptr;
-    THighlightImage* optionShortcutImage_ = nullptr;
-    THighlightImage* optionOpenAppImage_ = nullptr;
-    THighlightImage* installPathOpenImage_ = nullptr;
-    std::vector<THighlightImage*> optionPanel_;
+    skin::THighlightImage* closeImage_ = nullptr;
+    skin::THighlightImage* installImage_ = nullptr;
+    skin::THighlightImage* customPathImage_ = nullptr;
+    skin::THighlightImage* optionAgreeImage_ = nullptr;
+    skin::THighlightImage* onePixLine_ = nullptr;
+    skin::THighlightImage* optionShortcutImage_ = nullptr;
+    skin::THighlightImage* optionOpenAppImage_ = nullptr;
+    skin::THighlightImage* installPathOpenImage_ = nullptr;
+    std::vector<skin::THighlightImage*> optionPanel_;
     int collapsedHeight_ = 0;  // the client height without the options panel
     HWND pathEdit_ = nullptr;
     std::function<void()> pathEditChange_;
     UniqueFont pathFont_;
-    ChildColours pathColours_;
+    skin::ChildColours pathColours_;
 
     bool agreementAccepted_ = true;
     bool optionPanelShown_ = false;

@@ -20,6 +20,8 @@
 namespace tovarin::ui {
 namespace {
 
+using namespace tovarin::skin;
+
 // Runs `body` on a thread of its own while this thread handles messages,
 // as the user-interface thread does during an install.
 DWORD WINAPI WorkerMain(void* body) {

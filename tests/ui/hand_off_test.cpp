@@ -6,10 +6,12 @@
 #include <stdexcept>
 #include <thread>
 
-#include "ui/hand_off.h"
+#include "skin/hand_off.h"
 
 namespace tovarin::ui {
 namespace {
+
+using namespace tovarin::skin;
 
 void PumpUntil(const std::atomic<bool>& done) {
     while (!done) {

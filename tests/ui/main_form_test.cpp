@@ -17,6 +17,8 @@
 namespace tovarin::ui {
 namespace {
 
+using namespace tovarin::skin;
+
 // Answers every dialog that shows, with the system close command (the left
 // button's action) or a click on the right button, and notes what it showed.
 struct SeenDialog {

@@ -1,14 +1,14 @@
-#include "ui/keyboard_focus.h"
+#include "skin/keyboard_focus.h"
 
 #include <algorithm>
 #include <climits>
 #include <optional>
 
 #include "common/text.h"
-#include "ui/accessible_form.h"
-#include "ui/skin_form.h"
+#include "skin/accessible_form.h"
+#include "skin/skin_form.h"
 
-namespace tovarin::ui {
+namespace tovarin::skin {
 namespace {
 
 // The last input on any form came from the keyboard (user-interface thread only).
@@ -220,4 +220,4 @@ void KeyboardFocus::PaintMark(HDC dc) const {
     DrawFocusRect(dc, &r);
 }
 
-}  // namespace tovarin::ui
+}  // namespace tovarin::skin

@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "common/handles.h"
-#include "ui/accessible_form.h"
-#include "ui/highlight_image.h"
-#include "ui/keyboard_focus.h"
-#include "ui/layout.h"
+#include "skin/accessible_form.h"
+#include "skin/highlight_image.h"
+#include "skin/keyboard_focus.h"
+#include "skin/layout.h"
 
-namespace tovarin::ui {
+namespace tovarin::skin {
 
 struct FormStyle {
     std::string className;  // registered once per process
@@ -195,4 +195,4 @@ private:
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
-}  // namespace tovarin::ui
+}  // namespace tovarin::skin

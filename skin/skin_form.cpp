@@ -1,4 +1,4 @@
-#include "ui/skin_form.h"
+#include "skin/skin_form.h"
 
 #include <windowsx.h>
 
@@ -6,10 +6,10 @@
 
 #include "common/product_info.h"
 #include "common/text.h"
-#include "ui/font_choice.h"
-#include "ui/window_dpi.h"
+#include "skin/font_choice.h"
+#include "skin/window_dpi.h"
 
-namespace tovarin::ui {
+namespace tovarin::skin {
 namespace {
 
 // The frame drawn around the client area, in 96-DPI pixels.
@@ -453,4 +453,4 @@ void SkinForm::ButtonUp(MouseButton button, POINT client) {
     if (IsWindowVisible(hwnd_) && PtInRect(&r, p)) TrackHover(p);
 }
 
-}  // namespace tovarin::ui
+}  // namespace tovarin::skin
