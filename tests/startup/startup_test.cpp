@@ -116,6 +116,7 @@ TEST(SystemLibrary, BindsFromTheSystemFolderOnlyAndMissingMeansNull) {
     EXPECT_NE(WinHttp(), nullptr);
     EXPECT_NE(BCrypt(), nullptr);
     EXPECT_NE(IpHelper(), nullptr);
+    EXPECT_NE(ComCtl(), nullptr);
 }
 
 }  // namespace
