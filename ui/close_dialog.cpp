@@ -23,10 +23,7 @@ std::unique_ptr<TCloseDialogForm> TCloseDialogForm::Create(HWND reference) {
     return dialog;
 }
 
-// The label goes before its font does.
-TCloseDialogForm::~TCloseDialogForm() {
-    if (messageLabel_) DestroyWindow(messageLabel_);
-}
+TCloseDialogForm::~TCloseDialogForm() = default;
 
 std::function<void()> TCloseDialogForm::Handler(const std::string& name) {
     if (name == "ContinueButtonImageClick") return [this] { ContinueButtonImageClick(); };
@@ -48,9 +45,9 @@ bool TCloseDialogForm::Build(HWND owner) {
     panelColour_ = panel->Colour("colour", panelColour_);
     bevelColour_ = panel->Colour("bevel", bevelColour_);
     messageColours_ = skin::ChildColours(message->Colour("colour", 0), panelColour_);
-    messageLabel_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0,
-                                    Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
-    Keyboard().AttachChild(message->name, messageLabel_);
+    messageLabel_.reset(CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0, 0,
+                                        0, Handle(), nullptr, GetModuleHandleW(nullptr), nullptr));
+    Keyboard().AttachChild(message->name, messageLabel_.get());
     message_ = message->Text("text");
     LayOutMessage();
     return true;
@@ -64,10 +61,10 @@ void TCloseDialogForm::LayOutMessage() {
     UniqueFont font = LayoutFont(message);
     const RECT r = layout.Bounds(message);
     if (messageLabel_) {
-        SetWindowPos(messageLabel_, nullptr, r.left, r.top, skin::Width(r), skin::Height(r),
+        SetWindowPos(messageLabel_.get(), nullptr, r.left, r.top, skin::Width(r), skin::Height(r),
                      SWP_NOZORDER | SWP_NOACTIVATE);
         // The label keeps the old font until it has the new one.
-        if (font) SendMessageW(messageLabel_, WM_SETFONT, WPARAM(font.get()), FALSE);
+        if (font) SendMessageW(messageLabel_.get(), WM_SETFONT, WPARAM(font.get()), FALSE);
     }
     messageFont_ = std::move(font);
     SetMessageText(message_);
@@ -84,9 +81,9 @@ void TCloseDialogForm::SetMessageText(const std::string& text) {
     if (!messageLabel_) return;
     const std::wstring wide = Widen(text);
     // The label keeps its left edge and grows to the right with its text.
-    const SIZE extent = skin::TextExtent(messageLabel_, messageFont_.get(), wide, {0, messageCell_});
-    SetWindowTextW(messageLabel_, wide.c_str());
-    SetWindowPos(messageLabel_, nullptr, 0, 0, extent.cx, extent.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const SIZE extent = skin::TextExtent(messageLabel_.get(), messageFont_.get(), wide, {0, messageCell_});
+    SetWindowTextW(messageLabel_.get(), wide.c_str());
+    SetWindowPos(messageLabel_.get(), nullptr, 0, 0, extent.cx, extent.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(Handle(), nullptr, FALSE);
 }
 
@@ -178,7 +175,7 @@ void TCloseDialogForm::PaintBackground(HDC dc, const RECT& client) {
 }
 
 bool TCloseDialogForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
-    return msg == WM_CTLCOLORSTATIC && messageColours_.Paint(messageLabel_, wp, lp, result);
+    return msg == WM_CTLCOLORSTATIC && messageColours_.Paint(messageLabel_.get(), wp, lp, result);
 }
 
 skin::ControlFacts TCloseDialogForm::FactsOf(const std::string& control) const {

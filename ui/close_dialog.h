@@ -67,7 +67,6 @@ private:
     skin::THighlightImage* icon_ = nullptr;
     skin::THighlightImage* continue_ = nullptr;
     skin::THighlightImage* exit_ = nullptr;
-    HWND messageLabel_ = nullptr;
     UniqueFont messageFont_;
     std::string message_;
     std::string continueCaption_;  // the text the left button's picture shows
@@ -77,6 +76,7 @@ private:
     COLORREF panelColour_ = RGB(0xFF, 0xFF, 0xFF);
     COLORREF bevelColour_ = RGB(0, 0, 0);
     skin::ChildColours messageColours_;
+    UniqueWindow messageLabel_;  // goes before its font and brush
 };
 
 }  // namespace tovarin::ui

@@ -35,9 +35,7 @@ std::unique_ptr<TMainForm> TMainForm::Create(InstallFlow& flow) {
     return form;
 }
 
-TMainForm::~TMainForm() {
-    if (pathEdit_) DestroyWindow(pathEdit_);
-}
+TMainForm::~TMainForm() = default;
 
 std::function<void()> TMainForm::Handler(const std::string& name) {
     using Method = void (TMainForm::*)();
@@ -94,11 +92,11 @@ bool TMainForm::Build() {
         if (c->Text("parent") != panel->name) continue;
         if (skin::THighlightImage* image = FindImage(c->name)) optionPanel_.push_back(image);
     }
-    pathEdit_ = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_LEFT | ES_AUTOHSCROLL, 0, 0, 0, 0, Handle(),
+    pathEdit_.reset(CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_LEFT | ES_AUTOHSCROLL, 0, 0, 0, 0, Handle(),
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPathEditId)), GetModuleHandleW(nullptr),
-                                nullptr);
+                                nullptr));
     if (!pathEdit_) return false;
-    Keyboard().AttachChild(edit->name, pathEdit_);
+    Keyboard().AttachChild(edit->name, pathEdit_.get());
     // The edit's one event: every change of its text.
     for (const std::string& handler : edit->List("on")) {
         if (handler != edit->name + "Change" || !(pathEditChange_ = Handler(handler))) return false;
@@ -114,12 +112,13 @@ void TMainForm::LayOutPathEdit() {
     collapsedHeight_ = layout.Bounds("OptionPanel").top;
     const skin::LayoutControl& edit = *layout.Find("CustomPathEdit");
     const RECT r = layout.Bounds(edit);
-    SetWindowPos(pathEdit_, nullptr, r.left, r.top, skin::Width(r), skin::Height(r), SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(pathEdit_.get(), nullptr, r.left, r.top, skin::Width(r), skin::Height(r),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
     // The edit keeps the old font until it has the new one.
     UniqueFont font = LayoutFont(edit);
-    if (font) SendMessageW(pathEdit_, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+    if (font) SendMessageW(pathEdit_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
     pathFont_ = std::move(font);
-    SendMessageW(pathEdit_, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, 0);
+    SendMessageW(pathEdit_.get(), EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, 0);
 }
 
 void TMainForm::DpiChanged() {
@@ -246,8 +245,8 @@ void TMainForm::SetOptionPanelVisible(bool visible) {
     for (skin::THighlightImage* c : optionPanel_) c->SetVisible(visible);
     if (!pathEdit_) return;
     // A hidden edit must not keep the keys.
-    if (!visible && GetFocus() == pathEdit_) SetFocus(Handle());
-    ShowWindow(pathEdit_, visible ? SW_SHOWNA : SW_HIDE);
+    if (!visible && GetFocus() == pathEdit_.get()) SetFocus(Handle());
+    ShowWindow(pathEdit_.get(), visible ? SW_SHOWNA : SW_HIDE);
 }
 
 void TMainForm::OptionShortcutImageClick() {
@@ -289,16 +288,16 @@ void TMainForm::InstallPathOpenImageMouseEnter() { installPathOpenImage_->ShowSt
 void TMainForm::InstallPathOpenImageMouseLeave() { installPathOpenImage_->ShowState("0"); }
 
 void TMainForm::CustomPathEditChange() {
-    const int length = GetWindowTextLengthW(pathEdit_);
+    const int length = GetWindowTextLengthW(pathEdit_.get());
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int got = GetWindowTextW(pathEdit_, text.data(), length + 1);
+    const int got = GetWindowTextW(pathEdit_.get(), text.data(), length + 1);
     text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
     state::SetInstallDir(Narrow(text));
 }
 
 void TMainForm::SetPathEditText(const std::string& text) {
     // The edit's change notification copies the text back into InstallDir.
-    SetWindowTextW(pathEdit_, Widen(text).c_str());
+    SetWindowTextW(pathEdit_.get(), Widen(text).c_str());
 }
 
 skin::ControlFacts TMainForm::FactsOf(const std::string& control) const {
@@ -322,7 +321,7 @@ bool TMainForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         result = 0;
         return true;
     }
-    return msg == WM_CTLCOLOREDIT && pathColours_.Paint(pathEdit_, wp, lp, result);
+    return msg == WM_CTLCOLOREDIT && pathColours_.Paint(pathEdit_.get(), wp, lp, result);
 }
 
 }  // namespace tovarin::ui

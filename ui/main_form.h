@@ -26,7 +26,7 @@ public:
 
     bool AgreementAccepted() const { return agreementAccepted_; }
     bool OptionPanelShown() const { return optionPanelShown_; }
-    HWND CustomPathEdit() const { return pathEdit_; }
+    HWND CustomPathEdit() const { return pathEdit_.get(); }
 
     void ChangeInstallImage(const std::string& name);
     void ChangeOptionButtonImage(const std::string& name);
@@ -86,10 +86,10 @@ private:
     skin::THighlightImage* installPathOpenImage_ = nullptr;
     std::vector<skin::THighlightImage*> optionPanel_;
     int collapsedHeight_ = 0;  // the client height without the options panel
-    HWND pathEdit_ = nullptr;
     std::function<void()> pathEditChange_;
     UniqueFont pathFont_;
     skin::ChildColours pathColours_;
+    UniqueWindow pathEdit_;  // goes before its font and brush
 
     bool agreementAccepted_ = true;
     bool optionPanelShown_ = false;
