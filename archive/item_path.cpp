@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
+#include "common/text.h"
+
 namespace tovarin::archive {
 namespace {
-
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 bool IsDotsOnly(std::wstring_view part) {
     bool dot = false;
