@@ -10,11 +10,6 @@ std::string& TitleStorage() {
     return title;
 }
 
-std::unique_ptr<OwnedWindow>& Slot(WindowRole role) {
-    static std::unique_ptr<OwnedWindow> windows[2];
-    return windows[role == WindowRole::Main ? 0 : 1];
-}
-
 std::atomic<DWORD> uiThread{0};
 std::atomic<bool> terminated{false};
 
@@ -50,13 +45,5 @@ void Terminate() {
 }
 
 bool Terminated() { return terminated; }
-
-OwnedWindow* WindowOf(WindowRole role) { return Slot(role).get(); }
-
-OwnedWindow* ReplaceWindow(WindowRole role, const std::function<std::unique_ptr<OwnedWindow>()>& create) {
-    Slot(role).reset();
-    Slot(role) = create();
-    return Slot(role).get();
-}
 
 }  // namespace tovarin::app

@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
+#include "common/text.h"
+
 namespace tovarin::archive {
 namespace {
-
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 // The same list as RESERVED in scripts/packaging/rules.py. Windows reads the
 // superscripts 1-3 as digits in these names.

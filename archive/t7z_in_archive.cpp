@@ -1,6 +1,8 @@
 #include "archive/t7z_in_archive.h"
 
 #include "archive/item_path.h"
+#include "common/handles.h"
+#include "common/last_error.h"
 #include "common/text.h"
 
 #include <limits>
@@ -14,7 +16,6 @@ namespace {
 constexpr UInt64 kMaxSignatureOffset = 0x100000;
 constexpr UInt32 kAllItems = 0xFFFFFFFF;
 
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 std::int64_t ToSigned(std::uint64_t value) {
     constexpr auto kMax = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
@@ -45,11 +46,6 @@ const char* DamageKind(Int32 result) {
     case kOpResultWrongPassword: return "wrong or missing password";
     default: return "unknown damage";
     }
-}
-
-HRESULT LastErrorResult() {
-    const DWORD error = ::GetLastError();
-    return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
 }
 
 }  // namespace
@@ -428,13 +424,12 @@ std::string ResultMessage(HRESULT code) {
     // Win32 errors wrapped as results are looked up by their plain number.
     const DWORD id = HRESULT_FACILITY(code) == FACILITY_WIN32 && FAILED(code) ? HRESULT_CODE(code)
                                                                             : static_cast<DWORD>(code);
-    wchar_t* buffer = nullptr;
+    UniqueLocal<wchar_t> buffer;
     const DWORD length = ::FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        id, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+        id, 0, reinterpret_cast<wchar_t*>(buffer.put()), 0, nullptr);
     std::wstring text;
-    if (length && buffer) text.assign(buffer, length);
-    if (buffer) ::LocalFree(buffer);
+    if (length && buffer) text.assign(buffer.get(), length);
     while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
     wchar_t hex[16];
     ::wsprintfW(hex, L"0x%08X", static_cast<unsigned>(code));

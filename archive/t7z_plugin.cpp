@@ -1,6 +1,7 @@
 #include "archive/t7z_plugin.h"
 
 #include "archive/archive_reader.h"
+#include "common/system_library.h"
 #include "common/text.h"
 
 #include <vector>
@@ -16,18 +17,8 @@ HMODULE LoadModule(const std::wstring& path) {
         std::vector<wchar_t> buffer(length);
         if (::GetFullPathNameW(path.c_str(), length, buffer.data(), nullptr) < length) full = buffer.data();
     }
-    // No "bad image" box for a file that is not a module.
-    DWORD oldMode = 0;
-    const BOOL modeSet = ::SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &oldMode);
-    HMODULE module = ::LoadLibraryExW(full.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (!module && ::GetLastError() == ERROR_INVALID_PARAMETER) {
-        // Systems without the search flags: the process-wide search order applies.
-        module = ::LoadLibraryExW(full.c_str(), nullptr, 0);
-    }
-    const DWORD error = ::GetLastError();
-    if (modeSet) ::SetThreadErrorMode(oldMode, nullptr);
-    ::SetLastError(error);
-    return module;
+    // Systems without the search flags: the process-wide search order applies.
+    return LoadModuleQuietly(full, LOAD_LIBRARY_SEARCH_SYSTEM32, full, 0);
 }
 
 std::string Format(const char* pattern, const std::string& path) {

@@ -14,9 +14,9 @@ constexpr ACCESS_MASK kChangeRights = FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FI
 // The system and the administrators first; the rest are only privileged in
 // an access list.
 constexpr int kAdministratorsAndSystem = 2;
-const std::vector<UniqueLocal>& PrivilegedSids() {
-    static const std::vector<UniqueLocal> sids = [] {
-        std::vector<UniqueLocal> out;
+const std::vector<UniqueLocal<void>>& PrivilegedSids() {
+    static const std::vector<UniqueLocal<void>> sids = [] {
+        std::vector<UniqueLocal<void>> out;
         for (const wchar_t* text : {L"S-1-5-18", L"S-1-5-32-544", L"S-1-3-0", L"S-1-3-1", L"S-1-3-4",
                                     L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464"}) {
             PSID sid = nullptr;
@@ -29,7 +29,7 @@ const std::vector<UniqueLocal>& PrivilegedSids() {
 
 bool IsOneOf(PSID sid, std::size_t count) {
     if (!sid || !::IsValidSid(sid)) return false;
-    const std::vector<UniqueLocal>& known = PrivilegedSids();
+    const std::vector<UniqueLocal<void>>& known = PrivilegedSids();
     for (std::size_t i = 0; i < count && i < known.size(); ++i)
         if (::EqualSid(sid, known[i].get())) return true;
     return false;
@@ -37,10 +37,10 @@ bool IsOneOf(PSID sid, std::size_t count) {
 
 }  // namespace
 
-UniqueLocal SecurityDescriptorFromText(const wchar_t* sddl) {
+UniqueLocal<void> SecurityDescriptorFromText(const wchar_t* sddl) {
     PSECURITY_DESCRIPTOR sd = nullptr;
     if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &sd, nullptr)) return {};
-    return UniqueLocal(sd);
+    return UniqueLocal<void>(sd);
 }
 
 bool IsPrivileged(PSID sid) { return IsOneOf(sid, PrivilegedSids().size()); }
@@ -70,7 +70,7 @@ bool UsersMayChange(HANDLE folder) {
     if (::GetSecurityInfo(folder, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
                           nullptr, &dacl, nullptr, &sd) != ERROR_SUCCESS)
         return true;
-    const UniqueLocal owned(sd);
+    const UniqueLocal<void> owned(sd);
     return UsersMayChange(owner, dacl);
 }
 
@@ -78,7 +78,7 @@ namespace {
 
 struct Owner {
     PSID sid = nullptr;
-    UniqueLocal sd;
+    UniqueLocal<void> sd;
 };
 
 Owner OwnerOf(HANDLE handle) {

@@ -17,7 +17,7 @@ inline constexpr wchar_t kProductFolderAccess[] =
     L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
 
 // A security descriptor from its text form; empty when the text is not one.
-UniqueLocal SecurityDescriptorFromText(const wchar_t* sddl);
+UniqueLocal<void> SecurityDescriptorFromText(const wchar_t* sddl);
 
 // Administrators, the system, TrustedInstaller, or one of the placeholders
 // that only stand for someone at inheritance (creator owner and group, owner rights).

@@ -66,6 +66,9 @@ struct DeleteObjectFn {
 struct DestroyWindowFn {
     void operator()(HWND w) const { ::DestroyWindow(w); }
 };
+struct LocalFreeFn {
+    void operator()(void* p) const { ::LocalFree(p); }
+};
 struct FindCloseFn {
     void operator()(HANDLE h) const { ::FindClose(h); }
 };
@@ -80,8 +83,9 @@ using UniqueFile = BasicUniqueResource<HANDLE, InvalidHandleValue, CloseHandleFn
 using UniqueFind = BasicUniqueResource<HANDLE, InvalidHandleValue, FindCloseFn>;
 using UniqueModule = UniqueResource<HMODULE, nullptr, FreeLibraryFn>;
 using UniqueWindow = UniqueResource<HWND, nullptr, DestroyWindowFn>;
-// A buffer the system allocated for us with LocalAlloc (security descriptors, SIDs).
-using UniqueLocal = UniqueResource<void*, nullptr, LocalFreeFn>;
+// A buffer the system allocated for the caller with LocalAlloc (FormatMessageW, security descriptors, SIDs).
+template <typename T>
+using UniqueLocal = UniqueResource<T*, nullptr, LocalFreeFn>;
 
 template <typename T>
 using UniqueGdi = UniqueResource<T, nullptr, DeleteObjectFn>;

@@ -55,7 +55,7 @@ std::optional<PrivateFolder> PrivateFolder::Create(std::string& failure) {
     }
     const std::wstring base = std::wstring(windows, length) + L"\\Temp";
     const std::optional<std::wstring> name = RandomName();
-    const UniqueLocal access = SecurityDescriptorFromText(kPrivateFolderAccess);
+    const UniqueLocal<void> access = SecurityDescriptorFromText(kPrivateFolderAccess);
     if (!name || !access) {
         failure = Why("Cannot name a private folder", ::GetLastError());
         return std::nullopt;

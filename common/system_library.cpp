@@ -7,21 +7,13 @@ namespace tovarin {
 namespace {
 
 HMODULE LoadFromSystemFolder(const wchar_t* fileName) {
-    DWORD oldMode = 0;
-    const BOOL modeSet = ::SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &oldMode);
-    HMODULE module = ::LoadLibraryExW(fileName, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (!module && ::GetLastError() == ERROR_INVALID_PARAMETER) {
-        // Windows 7 without the search flags: the full path, its dependencies
-        // looked up from the system folder too.
-        wchar_t folder[MAX_PATH];
-        const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
-        if (length > 0 && length < MAX_PATH) {
-            const std::wstring path = std::wstring(folder, length) + L"\\" + fileName;
-            module = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-        }
-    }
-    if (modeSet) ::SetThreadErrorMode(oldMode, nullptr);
-    return module;
+    // Windows 7 without the search flags: the full path, its dependencies
+    // looked up from the system folder too.
+    wchar_t folder[MAX_PATH];
+    const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+    const std::wstring path =
+        length > 0 && length < MAX_PATH ? std::wstring(folder, length) + L"\\" + fileName : std::wstring();
+    return LoadModuleQuietly(fileName, LOAD_LIBRARY_SEARCH_SYSTEM32, path, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 // A table with every function bound, or none.
@@ -34,6 +26,20 @@ std::optional<Table> BindTable(const wchar_t* fileName, BindAll bindAll) {
 }
 
 }  // namespace
+
+HMODULE LoadModuleQuietly(const std::wstring& path, DWORD flags, const std::wstring& fallbackPath,
+                          DWORD fallbackFlags) {
+    DWORD oldMode = 0;
+    const BOOL modeSet = ::SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &oldMode);
+    HMODULE module = ::LoadLibraryExW(path.c_str(), nullptr, flags);
+    if (!module && ::GetLastError() == ERROR_INVALID_PARAMETER && !fallbackPath.empty()) {
+        module = ::LoadLibraryExW(fallbackPath.c_str(), nullptr, fallbackFlags);
+    }
+    const DWORD error = ::GetLastError();
+    if (modeSet) ::SetThreadErrorMode(oldMode, nullptr);
+    ::SetLastError(error);
+    return module;
+}
 
 SystemLibrary::SystemLibrary(const wchar_t* fileName) : module_(LoadFromSystemFolder(fileName)) {}
 
@@ -69,6 +75,15 @@ const OleaccFunctions* Oleacc() {
     static const auto table = BindTable<OleaccFunctions>(L"oleacc.dll", [](const SystemLibrary& dll, auto& f) {
         return dll.Bind(f.LresultFromObject, "LresultFromObject") &&
                dll.Bind(f.AccessibleObjectFromWindow, "AccessibleObjectFromWindow");
+    });
+    return table ? &*table : nullptr;
+}
+
+const ComCtlFunctions* ComCtl() {
+    static const auto table = BindTable<ComCtlFunctions>(L"comctl32.dll", [](const SystemLibrary& dll, auto& f) {
+        return dll.Bind(f.SetWindowSubclass, "SetWindowSubclass") &&
+               dll.Bind(f.RemoveWindowSubclass, "RemoveWindowSubclass") &&
+               dll.Bind(f.DefSubclassProc, "DefSubclassProc");
     });
     return table ? &*table : nullptr;
 }

@@ -5,11 +5,21 @@
 // at run time, from the system folder only.
 #include <windows.h>
 #include <bcrypt.h>
+#include <commctrl.h>
 #include <iphlpapi.h>
 #include <oleacc.h>
 #include <winhttp.h>
 
+#include <string>
+
 namespace tovarin {
+
+// LoadLibraryExW with the system's error boxes off for this thread (no "bad
+// image" box for a file that is no module). When the system does not know
+// `flags` (Windows 7 without the search-flag update) it tries again with
+// `fallbackPath` and `fallbackFlags`. The last error is the load's.
+HMODULE LoadModuleQuietly(const std::wstring& path, DWORD flags, const std::wstring& fallbackPath,
+                          DWORD fallbackFlags);
 
 // A DLL loaded from the system folder at first use and kept for the rest of
 // the run: threads nobody waits for may still be inside it when the process ends.
@@ -63,5 +73,14 @@ struct OleaccFunctions {
     decltype(::AccessibleObjectFromWindow)* AccessibleObjectFromWindow;
 };
 const OleaccFunctions* Oleacc();
+
+// The subclassing helpers of the common controls (comctl32 5.8 on, so no
+// version-6 manifest entry is needed and the edit keeps its look).
+struct ComCtlFunctions {
+    decltype(::SetWindowSubclass)* SetWindowSubclass;
+    decltype(::RemoveWindowSubclass)* RemoveWindowSubclass;
+    decltype(::DefSubclassProc)* DefSubclassProc;
+};
+const ComCtlFunctions* ComCtl();
 
 }  // namespace tovarin

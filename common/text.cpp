@@ -15,6 +15,17 @@ std::wstring Widen(std::string_view utf8) {
     return out;
 }
 
+std::optional<std::wstring> WidenValid(std::string_view utf8) {
+    if (utf8.empty()) return std::wstring();
+    if (utf8.size() > INT_MAX) return std::nullopt;
+    const int size = static_cast<int>(utf8.size());
+    const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
+    if (n <= 0) return std::nullopt;
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, out.data(), n) != n) return std::nullopt;
+    return out;
+}
+
 std::string Narrow(std::wstring_view utf16) {
     if (utf16.empty() || utf16.size() > INT_MAX) return {};
     const int n = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()), nullptr, 0,

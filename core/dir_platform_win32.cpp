@@ -111,7 +111,7 @@ public:
         // that cannot be opened or read counts as one others may change.
         const UniqueFile parent = OpenFolder(ParentOf(wide), READ_CONTROL | FILE_READ_ATTRIBUTES,
                                              FILE_SHARE_READ | FILE_SHARE_WRITE);
-        const UniqueLocal access = SecurityDescriptorFromText(kProductFolderAccess);
+        const UniqueLocal<void> access = SecurityDescriptorFromText(kProductFolderAccess);
         if (!access) return MakeDirResult::Failed;
         SECURITY_ATTRIBUTES attributes{sizeof attributes, access.get(), FALSE};
         const bool inherit = parent && !UsersMayChange(parent.get());

@@ -74,6 +74,7 @@ void TInstallThread::Execute() {
     } catch (...) {
         // Nothing may leave the thread.
     }
+    host_.WorkerEnded();
 }
 
 void StartInstallThread(InstallHost& host, FailureReport reportFailure) {
@@ -89,6 +90,7 @@ void StartInstallThread(InstallHost& host, FailureReport reportFailure) {
     state::SetExtractSucceeded(false);
     if (reportFailure) reportFailure("Cannot start the extraction worker");
     host.FinishInstall(false);
+    host.WorkerEnded();
 }
 
 void StartInstallThread(InstallHost& host) {

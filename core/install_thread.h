@@ -17,6 +17,9 @@ public:
     virtual void QueueProgress(double fraction) = 0;
     // The completion step, called by the worker inside Synchronize.
     virtual void FinishInstall(bool succeeded) = 0;
+    // The worker's last word: it has returned from its last call into the host
+    // and touches it no more. Any thread.
+    virtual void WorkerEnded() {}
 };
 
 // TInstallThread: started running, never waited for. Reads InstallDir and the temp paths from tovarin::state.

@@ -1,49 +1,21 @@
 #include "core/path_syntax.h"
 
-#include <array>
-#include <cstdint>
+#include <optional>
+#include <string>
 
 namespace tovarin::core {
 namespace {
 
 constexpr std::string_view kForbiddenInNames = "<>:\"/\\|?*";
 
-// Counts UTF-16 units; nullopt-like -1 for malformed UTF-8 or control characters.
+// Counts UTF-16 units; -1 for malformed UTF-8 or control characters (C0, DEL, C1).
 std::ptrdiff_t Utf16LengthOfPlainText(std::string_view s) {
-    std::ptrdiff_t units = 0;
-    for (std::size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        std::size_t len;
-        std::uint32_t cp;
-        if (c < 0x80) {
-            if (c < 0x20 || c == 0x7F) return -1;
-            len = 1;
-            cp = c;
-        } else if ((c & 0xE0) == 0xC0) {
-            len = 2;
-            cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            len = 3;
-            cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            len = 4;
-            cp = c & 0x07;
-        } else {
-            return -1;
-        }
-        if (i + len > s.size()) return -1;
-        for (std::size_t k = 1; k < len; ++k) {
-            const auto cc = static_cast<unsigned char>(s[i + k]);
-            if ((cc & 0xC0) != 0x80) return -1;
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        static constexpr std::array<std::uint32_t, 5> kMinimum = {0, 0, 0x80, 0x800, 0x10000};
-        if (cp < kMinimum[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return -1;
-        if (cp >= 0x80 && cp < 0xA0) return -1;  // C1 controls
-        units += cp >= 0x10000 ? 2 : 1;
-        i += len;
+    const std::optional<std::wstring> wide = WidenValid(s);
+    if (!wide) return -1;
+    for (const wchar_t c : *wide) {
+        if (c < 0x20 || (c >= 0x7F && c < 0xA0)) return -1;
     }
-    return units;
+    return static_cast<std::ptrdiff_t>(wide->size());
 }
 
 char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }

@@ -2,6 +2,8 @@
 // How the installer reads a typed install path.
 #include <string_view>
 
+#include "common/text.h"
+
 namespace tovarin::core {
 
 // "D:" for D:\...; "\\server\share" for \\server\share\... (the whole path
@@ -19,7 +21,5 @@ inline constexpr std::size_t kMaxDirectoryPath = 247;
 // COM1...), no stream suffix, not longer than kMaxDirectoryPath. Anything
 // else could make the system create or use a folder other than the one typed.
 bool IsPlainDirectoryPath(std::string_view path);
-
-inline bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 }  // namespace tovarin::core

@@ -7,7 +7,7 @@
 #include "common/product_info.h"
 #include "common/text.h"
 #include "telemetry/installer_events.h"
-#include "ui/app_windows.h"
+#include "ui/install_flow.h"
 
 namespace tovarin {
 namespace {
@@ -32,7 +32,8 @@ int RunFirstInstance() {
     telemetry::SendAppOpened();
     ComApartment com;
     app::Initialize(kApplicationTitle);
-    if (!ui::RecreateMainForm()) return 1;
+    ui::InstallFlow flow;
+    if (!flow.Begin()) return 1;
     return app::RunMessageLoop();
 }
 

@@ -1,11 +1,8 @@
 #include "ui/close_dialog.h"
 
-#include "app/application.h"
 #include "common/text.h"
-#include "ui/app_windows.h"
 #include "ui/dialog_placement.h"
-#include "ui/font_choice.h"
-#include "ui/main_form.h"
+#include "skin/font_choice.h"
 
 namespace tovarin::ui {
 namespace {
@@ -14,61 +11,60 @@ constexpr char kLayout[] = "CLOSEDIALOGLAYOUT";
 
 }  // namespace
 
-HWND DialogReferenceWindow() {
-    if (TMainForm* main = MainForm(); main && main->IsShown()) return main->Handle();
-    return ProgressWindowHandle();
+std::string DefaultDialogMessage() {
+    const std::optional<skin::Layout> layout = skin::LoadLayout(kLayout);
+    const skin::LayoutControl* message = layout ? layout->Find("Message") : nullptr;
+    return message ? message->Text("text") : std::string();
 }
 
-std::unique_ptr<TCloseDialogForm> TCloseDialogForm::Create() {
-    std::unique_ptr<TCloseDialogForm> dialog(new TCloseDialogForm());
-    if (!dialog->Build(DialogReferenceWindow())) return nullptr;
+std::unique_ptr<TCloseDialogForm> TCloseDialogForm::Create(HWND reference) {
+    std::unique_ptr<TCloseDialogForm> dialog(new TCloseDialogForm(reference));
+    if (!dialog->Build(reference)) return nullptr;
     return dialog;
 }
 
-// The label goes before its font does.
-TCloseDialogForm::~TCloseDialogForm() {
-    if (messageLabel_) DestroyWindow(messageLabel_);
-}
+TCloseDialogForm::~TCloseDialogForm() = default;
 
 std::function<void()> TCloseDialogForm::Handler(const std::string& name) {
     if (name == "ContinueButtonImageClick") return [this] { ContinueButtonImageClick(); };
     if (name == "ExitButtonImageClick") return [this] { ExitButtonImageClick(); };
-    return SkinForm::Handler(name);
+    return skin::SkinForm::Handler(name);
 }
 
 bool TCloseDialogForm::Build(HWND owner) {
     if (!CreateFromLayout(kLayout, owner)) return false;
-    const Layout& layout = FormLayout();
+    const skin::Layout& layout = FormLayout();
     icon_ = FindImage("IconImage");
     continue_ = FindImage("ContinueButtonImage");
     exit_ = FindImage("ExitButtonImage");
-    const LayoutControl* panel = layout.Find("BackgroundPanel");
-    const LayoutControl* message = layout.Find("Message");
+    const skin::LayoutControl* panel = layout.Find("BackgroundPanel");
+    const skin::LayoutControl* message = layout.Find("Message");
     if (!icon_ || !continue_ || !exit_ || !panel || !message) return false;
     windowCorner_ = layout.Window().Number("corner", 0);
     panelCorner_ = panel->Number("corner", 0);
     panelColour_ = panel->Colour("colour", panelColour_);
     bevelColour_ = panel->Colour("bevel", bevelColour_);
-    messageColours_ = ChildColours(message->Colour("colour", 0), panelColour_);
-    messageLabel_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0,
-                                    Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
-    Keyboard().AttachChild(message->name, messageLabel_);
+    messageColours_ = skin::ChildColours(message->Colour("colour", 0), panelColour_);
+    messageLabel_.reset(CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0, 0,
+                                        0, Handle(), nullptr, GetModuleHandleW(nullptr), nullptr));
+    Keyboard().AttachChild(message->name, messageLabel_.get());
     message_ = message->Text("text");
     LayOutMessage();
     return true;
 }
 
 void TCloseDialogForm::LayOutMessage() {
-    const Layout& layout = FormLayout();
-    const LayoutControl& message = *layout.Find("Message");
+    const skin::Layout& layout = FormLayout();
+    const skin::LayoutControl& message = *layout.Find("Message");
     messageCell_ = layout.FontCell(message);
     // "黑体" is SimHei; systems without it get the nearest sans-serif CJK face.
     UniqueFont font = LayoutFont(message);
     const RECT r = layout.Bounds(message);
     if (messageLabel_) {
-        SetWindowPos(messageLabel_, nullptr, r.left, r.top, Width(r), Height(r), SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(messageLabel_.get(), nullptr, r.left, r.top, skin::Width(r), skin::Height(r),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
         // The label keeps the old font until it has the new one.
-        if (font) SendMessageW(messageLabel_, WM_SETFONT, WPARAM(font.get()), FALSE);
+        if (font) SendMessageW(messageLabel_.get(), WM_SETFONT, WPARAM(font.get()), FALSE);
     }
     messageFont_ = std::move(font);
     SetMessageText(message_);
@@ -85,9 +81,9 @@ void TCloseDialogForm::SetMessageText(const std::string& text) {
     if (!messageLabel_) return;
     const std::wstring wide = Widen(text);
     // The label keeps its left edge and grows to the right with its text.
-    const SIZE extent = TextExtent(messageLabel_, messageFont_.get(), wide, {0, messageCell_});
-    SetWindowTextW(messageLabel_, wide.c_str());
-    SetWindowPos(messageLabel_, nullptr, 0, 0, extent.cx, extent.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const SIZE extent = skin::TextExtent(messageLabel_.get(), messageFont_.get(), wide, {0, messageCell_});
+    SetWindowTextW(messageLabel_.get(), wide.c_str());
+    SetWindowPos(messageLabel_.get(), nullptr, 0, 0, extent.cx, extent.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(Handle(), nullptr, FALSE);
 }
 
@@ -108,22 +104,21 @@ void TCloseDialogForm::Configure(state::DialogKind kind, const std::string& mess
     if (!message.empty()) SetMessageText(message);
 }
 
+DialogAnswer TCloseDialogForm::ShowModal(const std::function<bool()>& ended) {
+    answer_ = DialogAnswer::Continue;
+    skin::SkinForm::ShowModal(ended);
+    return answer_;
+}
+
 void TCloseDialogForm::ContinueButtonImageClick() {
-    if (state::CurrentDialogKind() == state::DialogKind::Error) {
-        TMainForm* main = MainForm();
-        if (!main || !main->IsShown()) {
-            // A failed extraction: back to a fresh main window.
-            CloseProgressWindow();
-            RecreateMainForm();
-        }
-    }
+    answer_ = DialogAnswer::Continue;
     CloseModal();
     state::SetInstalling(false);
 }
 
 void TCloseDialogForm::ExitButtonImageClick() {
+    answer_ = DialogAnswer::Exit;
     CloseModal();
-    app::Terminate();
 }
 
 void TCloseDialogForm::BeforeShow() {
@@ -140,9 +135,9 @@ void TCloseDialogForm::PlaceAndShape() {
     GetWindowRect(Handle(), &own);
     const SIZE size{own.right - own.left, own.bottom - own.top};
     const SIZE screen{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    if (HWND reference = DialogReferenceWindow()) {
+    if (reference_ && IsWindow(reference_)) {
         RECT r{};
-        GetWindowRect(reference, &r);
+        GetWindowRect(reference_, &r);
         const POINT at = PlaceDialog(r, size, screen, Dpi());
         MoveTo(at.x, at.y);
     } else {
@@ -162,7 +157,7 @@ void TCloseDialogForm::Shape() {
 }
 
 void TCloseDialogForm::PaintBackground(HDC dc, const RECT& client) {
-    SkinForm::PaintBackground(dc, client);
+    skin::SkinForm::PaintBackground(dc, client);
     // The white panel with rounded corners and a raised one-pixel bevel.
     const int corner = FormLayout().Scale(panelCorner_), bevel = FormLayout().Scale(1);
     UniqueRegion panel(CreateRoundRectRgn(0, 0, client.right, client.bottom, corner, corner));
@@ -180,27 +175,14 @@ void TCloseDialogForm::PaintBackground(HDC dc, const RECT& client) {
 }
 
 bool TCloseDialogForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
-    return msg == WM_CTLCOLORSTATIC && messageColours_.Paint(messageLabel_, wp, lp, result);
+    return msg == WM_CTLCOLORSTATIC && messageColours_.Paint(messageLabel_.get(), wp, lp, result);
 }
 
-ControlFacts TCloseDialogForm::FactsOf(const std::string& control) const {
-    ControlFacts facts;
+skin::ControlFacts TCloseDialogForm::FactsOf(const std::string& control) const {
+    skin::ControlFacts facts;
     if (control == "Message") facts.name = message_;
     if (control == "ContinueButtonImage") facts.name = continueCaption_;
     return facts;
-}
-
-void ShowCloseDialog(state::DialogKind kind, const std::string& message, const std::function<void()>& sendEvent) {
-    std::unique_ptr<TCloseDialogForm> dialog = TCloseDialogForm::Create();
-    if (dialog) dialog->ExitButtonImage().ShowState("");
-    // The event goes out before the dialog shows, whatever the user then does.
-    if (sendEvent) sendEvent();
-    if (!dialog) {
-        state::SetCurrentDialogKind(kind == state::DialogKind::Exit ? kind : state::DialogKind::Error);
-        return;
-    }
-    dialog->Configure(kind, message);
-    dialog->ShowModal();
 }
 
 }  // namespace tovarin::ui

@@ -1,25 +1,32 @@
 #pragma once
 // TCloseDialogForm: the installer's one modal dialog, an exit confirmation or
-// an error with the offer to try again. It places itself over the visible
-// installer window and carries out the user's answer itself.
+// an error with the offer to try again. It places itself over the window it
+// is shown for and returns the user's answer; the install flow carries it out.
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "app/install_state.h"
-#include "ui/skin_form.h"
+#include "skin/skin_form.h"
 
 namespace tovarin::ui {
 
-class TCloseDialogForm : public SkinForm {
+// The left button (continue, or retry after an error) or the right one (exit).
+enum class DialogAnswer { Continue, Exit };
+
+// The text the dialog shows when given no message.
+std::string DefaultDialogMessage();
+
+class TCloseDialogForm : public skin::SkinForm {
 public:
-    // A fresh, hidden dialog; null when the system refuses the window.
-    static std::unique_ptr<TCloseDialogForm> Create();
+    // A fresh, hidden dialog placed over `reference` when shown (centred
+    // without one); null when the system refuses the window.
+    static std::unique_ptr<TCloseDialogForm> Create(HWND reference);
     ~TCloseDialogForm() override;
 
-    THighlightImage& IconImage() { return *icon_; }
-    THighlightImage& ContinueButtonImage() { return *continue_; }
-    THighlightImage& ExitButtonImage() { return *exit_; }
+    skin::THighlightImage& IconImage() { return *icon_; }
+    skin::THighlightImage& ContinueButtonImage() { return *continue_; }
+    skin::THighlightImage& ExitButtonImage() { return *exit_; }
 
     const std::string& MessageText() const { return message_; }
     void SetMessageText(const std::string& text);
@@ -28,10 +35,13 @@ public:
     // empty one keeps the layout's own text).
     void Configure(state::DialogKind kind, const std::string& message);
 
-    // Left button: closes the dialog; after a failed extraction (error kind,
-    // main window hidden) it first returns to a fresh main window.
+    // Shows the dialog and returns the user's answer once it has closed;
+    // Continue when `ended` says the run is ending first.
+    DialogAnswer ShowModal(const std::function<bool()>& ended);
+
+    // Left button: closes the dialog with Continue.
     void ContinueButtonImageClick();
-    // Right button: ends the installer.
+    // Right button: closes the dialog with Exit.
     void ExitButtonImageClick();
 
 protected:
@@ -40,22 +50,23 @@ protected:
     void CloseRequested() override;
     void PaintBackground(HDC dc, const RECT& client) override;
     bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
-    ControlFacts FactsOf(const std::string& control) const override;
+    skin::ControlFacts FactsOf(const std::string& control) const override;
     LONG ClientRole() const override { return ROLE_SYSTEM_DIALOG; }
     void DpiChanged() override;
 
 private:
-    TCloseDialogForm() = default;
+    explicit TCloseDialogForm(HWND reference) : reference_(reference) {}
     bool Build(HWND owner);
     // The message label's place and font at the dialog's DPI.
     void LayOutMessage();
     void PlaceAndShape();
     void Shape();
 
-    THighlightImage* icon_ = nullptr;
-    THighlightImage* continue_ = nullptr;
-    THighlightImage* exit_ = nullptr;
-    HWND messageLabel_ = nullptr;
+    HWND reference_ = nullptr;
+    DialogAnswer answer_ = DialogAnswer::Continue;
+    skin::THighlightImage* icon_ = nullptr;
+    skin::THighlightImage* continue_ = nullptr;
+    skin::THighlightImage* exit_ = nullptr;
     UniqueFont messageFont_;
     std::string message_;
     std::string continueCaption_;  // the text the left button's picture shows
@@ -64,17 +75,8 @@ private:
     int panelCorner_ = 0;
     COLORREF panelColour_ = RGB(0xFF, 0xFF, 0xFF);
     COLORREF bevelColour_ = RGB(0, 0, 0);
-    ChildColours messageColours_;
+    skin::ChildColours messageColours_;
+    UniqueWindow messageLabel_;  // goes before its font and brush
 };
-
-// The window that a dialog shown now sits over: the main window when it is
-// visible, otherwise the progress window (null when neither exists).
-HWND DialogReferenceWindow();
-
-// Shows a fresh dialog modally: the "exit" picture, then `sendEvent` (the
-// calling window's telemetry, if any), then the kind and the message. Returns
-// when the dialog has closed; its answer is carried out by the dialog.
-void ShowCloseDialog(state::DialogKind kind, const std::string& message,
-                     const std::function<void()>& sendEvent = {});
 
 }  // namespace tovarin::ui

@@ -3,9 +3,9 @@
 namespace tovarin::ui {
 
 POINT PlaceDialog(const RECT& reference, SIZE dialog, SIZE screen, int dpi) {
-    const LONG margin = ScaleToDpi(10, dpi), bottomMargin = ScaleToDpi(40, dpi);
-    LONG left = reference.left + ScaleToDpi(200, dpi);
-    LONG top = reference.top + ScaleToDpi(154, dpi);
+    const LONG margin = skin::ScaleToDpi(10, dpi), bottomMargin = skin::ScaleToDpi(40, dpi);
+    LONG left = reference.left + skin::ScaleToDpi(200, dpi);
+    LONG top = reference.top + skin::ScaleToDpi(154, dpi);
     if (left < margin) left = margin;
     if (top < margin) top = margin;
     // After the first clamp: on a screen too small for both, these win.

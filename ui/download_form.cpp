@@ -1,16 +1,14 @@
 #include "ui/download_form.h"
 
+#include <atomic>
 #include <vector>
 
-#include "app/application.h"
 #include "common/text.h"
 #include "core/finish_install.h"
 #include "core/payload_files.h"
-#include "ui/app_windows.h"
-#include "ui/close_dialog.h"
-#include "ui/font_choice.h"
-#include "ui/hand_off.h"
-#include "ui/main_form.h"
+#include "skin/font_choice.h"
+#include "skin/hand_off.h"
+#include "ui/install_flow.h"
 #include "ui/progress_mailbox.h"
 #include "ui/progress_math.h"
 
@@ -22,14 +20,15 @@ constexpr char kLayout[] = "PROGRESSWINDOWLAYOUT";
 // What the completion step needs of the progress window.
 class FormCompletion final : public core::CompletionWindow {
 public:
-    explicit FormCompletion(TDownloadForm& form) : form_(form) {}
+    FormCompletion(TDownloadForm& form, InstallFlow& flow) : form_(form), flow_(flow) {}
     HWND LaunchOwner() const override { return form_.Handle(); }
     void HideWindow() override { form_.Hide(); }
     void popDialog(state::DialogKind kind, const std::string& message) override { form_.popDialog(kind, message); }
-    void EndApplication() override { app::Terminate(); }
+    void EndApplication() override { flow_.Exit(); }
 
 private:
     TDownloadForm& form_;
+    InstallFlow& flow_;
 };
 
 }  // namespace
@@ -44,7 +43,7 @@ public:
     // User-interface thread, before the worker starts. Null when no hand-off
     // can be made.
     static DownloadHost* New(TDownloadForm& form) {
-        std::shared_ptr<HandOff> handOff = HandOff::Create();
+        std::shared_ptr<skin::HandOff> handOff = skin::HandOff::Create();
         if (!handOff) return nullptr;
         // Never destroyed: a worker may still hold its host while the process ends.
         static auto& hosts = *new std::vector<std::unique_ptr<DownloadHost>>();
@@ -79,6 +78,10 @@ public:
         }
     }
 
+    void WorkerEnded() override { ended_ = true; }
+    // Any thread.
+    bool Ended() const { return ended_; }
+
     // User-interface thread: inside a synchronised call, or (no worker thread
     // could be started) during the window's creation.
     void FinishInstall(bool succeeded) override {
@@ -94,7 +97,8 @@ public:
     }
 
 private:
-    DownloadHost(TDownloadForm& form, std::shared_ptr<HandOff> handOff) : form_(&form), handOff_(std::move(handOff)) {}
+    DownloadHost(TDownloadForm& form, std::shared_ptr<skin::HandOff> handOff)
+        : form_(&form), handOff_(std::move(handOff)) {}
 
     // Counts the synchronised calls running, also when one throws.
     class Synchronizing {
@@ -109,15 +113,16 @@ private:
     };
 
     ProgressMailbox progress_;
+    std::atomic<bool> ended_{false};
     // User-interface thread only.
     TDownloadForm* form_;
     int synchronizing_ = 0;
     // Made before the worker starts, constant afterwards.
-    const std::shared_ptr<HandOff> handOff_;
+    const std::shared_ptr<skin::HandOff> handOff_;
 };
 
-std::unique_ptr<TDownloadForm> TDownloadForm::Create(const WorkerStart& startWorker) {
-    std::unique_ptr<TDownloadForm> form(new TDownloadForm());
+std::unique_ptr<TDownloadForm> TDownloadForm::Create(InstallFlow& flow, const WorkerStart& startWorker) {
+    std::unique_ptr<TDownloadForm> form(new TDownloadForm(flow));
     if (!form->Build()) return nullptr;
     form->CenterOnScreen();
     if (!form->FormCreate(startWorker)) return nullptr;
@@ -130,11 +135,11 @@ TDownloadForm::~TDownloadForm() {
 
 bool TDownloadForm::Build() {
     if (!CreateFromLayout(kLayout, nullptr)) return false;
-    const Layout& layout = FormLayout();
+    const skin::Layout& layout = FormLayout();
     head_ = FindImage("ProgressBarHeadImage");
     tail_ = FindImage("ProgressBarTailImage");
-    const LayoutControl* track = layout.Find("ProgressBarImage");
-    const LayoutControl* text = layout.Find("ProgressBarText");
+    const skin::LayoutControl* track = layout.Find("ProgressBarImage");
+    const skin::LayoutControl* text = layout.Find("ProgressBarText");
     if (!head_ || !tail_ || !track || !text || !layout.Find("BackgroundImage")) return false;
     track_ = layout.LaidOut(*track);
     fillTopColour_ = track->Colour("filltop", fillTopColour_);
@@ -146,8 +151,8 @@ bool TDownloadForm::Build() {
 }
 
 void TDownloadForm::LayOutText() {
-    const Layout& layout = FormLayout();
-    const LayoutControl& text = *layout.Find("ProgressBarText");
+    const skin::Layout& layout = FormLayout();
+    const skin::LayoutControl& text = *layout.Find("ProgressBarText");
     const RECT textBox = layout.Bounds(text);
     textOrigin_ = {textBox.left, textBox.top};
     textCell_ = layout.FontCell(text);
@@ -157,7 +162,7 @@ void TDownloadForm::LayOutText() {
 
 void TDownloadForm::DpiChanged() {
     LayOutText();
-    const Layout& layout = FormLayout();
+    const skin::Layout& layout = FormLayout();
     SetClientSize(LaidOutWidth(), IsShown() ? layout.Bounds("BackgroundImage").bottom : LaidOutHeight());
 }
 
@@ -179,7 +184,6 @@ bool TDownloadForm::FormCreate(const WorkerStart& startWorker) {
 void TDownloadForm::CMShowingChanged() {
     // Cut to the bottom of the background picture.
     SetClientSize(LaidOutWidth(), FormLayout().Bounds("BackgroundImage").bottom);
-    if (TMainForm* main = MainForm()) main->Hide();
 }
 
 void TDownloadForm::updateProgress(double fraction) {
@@ -194,12 +198,15 @@ void TDownloadForm::updateProgress(double fraction) {
     if (const WindowDC dc = WindowDC::Client(Handle())) PaintFill(dc.get());
 }
 
-void TDownloadForm::popDialog(state::DialogKind kind, const std::string& message) {
-    ShowCloseDialog(kind, message);
+// The completion step asks for one kind only: the failed extraction.
+void TDownloadForm::popDialog(state::DialogKind, const std::string& message) {
+    flow_.ShowFailure(message);
 }
 
+bool TDownloadForm::WorkerEnded() const { return !host_ || host_->Ended(); }
+
 void TDownloadForm::Finish(bool succeeded) {
-    FormCompletion completion(*this);
+    FormCompletion completion(*this, flow_);
     core::FinishInstall(succeeded, completion);
 }
 
@@ -212,7 +219,7 @@ void TDownloadForm::SetProgressText(const std::string& text) {
     const bool changed = text != text_;
     text_ = text;
     const std::wstring wide = Widen(text_);
-    textSize_ = TextExtent(Handle(), textFont_.get(), wide, {0, textCell_});
+    textSize_ = skin::TextExtent(Handle(), textFont_.get(), wide, {0, textCell_});
     // The label keeps its left edge: the old and the new extent are repainted.
     InvalidateArea(before);
     InvalidateArea(TextRect());
@@ -220,8 +227,8 @@ void TDownloadForm::SetProgressText(const std::string& text) {
     if (changed) AccessibleValueChanged("ProgressBarImage");
 }
 
-ControlFacts TDownloadForm::FactsOf(const std::string& control) const {
-    ControlFacts facts;
+skin::ControlFacts TDownloadForm::FactsOf(const std::string& control) const {
+    skin::ControlFacts facts;
     if (control == "ProgressBarImage") facts.value = text_;
     return facts;
 }

@@ -1,8 +1,8 @@
 #pragma once
 // TDownloadForm: the progress window. Creating it fixes the two temporary
-// paths and starts the extraction worker; showing it hides the main window.
-// It draws the worker's progress reports as a bar and a percentage, and hands
-// the result to the completion step.
+// paths and starts the extraction worker. It draws the worker's progress
+// reports as a bar and a percentage, hands the result to the completion step
+// and reports a failure to the install flow.
 #include <functional>
 #include <memory>
 #include <string>
@@ -10,13 +10,14 @@
 #include "app/install_state.h"
 #include "common/handles.h"
 #include "core/install_thread.h"
-#include "ui/skin_form.h"
+#include "skin/skin_form.h"
 
 namespace tovarin::ui {
 
 class DownloadHost;
+class InstallFlow;
 
-class TDownloadForm final : public SkinForm {
+class TDownloadForm final : public skin::SkinForm {
 public:
     using WorkerStart = std::function<void(core::InstallHost&)>;
 
@@ -24,13 +25,17 @@ public:
     // paths set and the worker started through startWorker (the real worker by
     // default). Null, with no worker started, when the system refuses the window
     // or its hand-off.
-    static std::unique_ptr<TDownloadForm> Create(const WorkerStart& startWorker = {});
+    static std::unique_ptr<TDownloadForm> Create(InstallFlow& flow, const WorkerStart& startWorker = {});
     ~TDownloadForm() override;
 
     // One progress report: the fraction of the extraction done.
     void updateProgress(double fraction);
-    // The error dialog over this window; the progress window sends no event.
+    // The error dialog over this window, through the install flow; the
+    // progress window sends no event.
     void popDialog(state::DialogKind kind, const std::string& message);
+    // The worker has returned from its last call into this window's host
+    // (or none was started).
+    bool WorkerEnded() const;
 
     const std::string& ProgressText() const { return text_; }
     int LastPercent() const { return lastPercent_; }
@@ -44,10 +49,10 @@ protected:
     void DpiChanged() override;
     // The install cannot be stopped from its windows: Alt+F4 does nothing.
     void CloseRequested() override {}
-    ControlFacts FactsOf(const std::string& control) const override;
+    skin::ControlFacts FactsOf(const std::string& control) const override;
 
 private:
-    TDownloadForm() = default;
+    explicit TDownloadForm(InstallFlow& flow) : flow_(flow) {}
     bool Build();
     // The percentage's place and font at the form's DPI.
     void LayOutText();
@@ -60,8 +65,9 @@ private:
 
     friend class DownloadHost;
 
-    THighlightImage* head_ = nullptr;
-    THighlightImage* tail_ = nullptr;
+    InstallFlow& flow_;
+    skin::THighlightImage* head_ = nullptr;
+    skin::THighlightImage* tail_ = nullptr;
     RECT track_{};  // as laid out (96 DPI): the fill's arithmetic works there
     COLORREF fillTopColour_ = 0;
     COLORREF fillBodyColour_ = 0;

@@ -4,7 +4,7 @@
 
 #include "common/file_queries.h"
 #include "common/text.h"
-#include "ui/skin_form.h"
+#include "skin/skin_form.h"
 
 namespace tovarin::ui {
 namespace {
@@ -59,7 +59,7 @@ std::optional<std::string> BrowseForFolder(HWND owner, const std::string& title,
 
     std::unique_ptr<ITEMIDLIST, ItemListDeleter> chosen;
     {
-        ThreadWindowsDisabled others(nullptr);
+        skin::ThreadWindowsDisabled others(nullptr);
         CriticalErrorBoxesOff quiet;
         chosen.reset(SHBrowseForFolderW(&info));
     }

@@ -1,14 +1,12 @@
 #include "ui/main_form.h"
 
-#include "app/application.h"
 #include "build_config.h"
 #include "common/text.h"
 #include "core/desktop_open.h"
 #include "core/install_dir.h"
 #include "telemetry/installer_events.h"
-#include "ui/app_windows.h"
-#include "ui/close_dialog.h"
 #include "ui/folder_browser.h"
+#include "ui/install_flow.h"
 
 namespace tovarin::ui {
 namespace {
@@ -21,24 +19,22 @@ std::string CheckDigits(bool ticked, bool hover) { return {ticked ? '1' : '0', h
 
 // An option box: a click flips its install state flag and shows the new
 // state with the hover digit 0.
-void FlipOption(THighlightImage& box, bool (*flag)(), void (*setFlag)(bool)) {
+void FlipOption(skin::THighlightImage& box, bool (*flag)(), void (*setFlag)(bool)) {
     setFlag(!flag());
     box.ShowState(CheckDigits(flag(), false));
 }
 
 }  // namespace
 
-std::unique_ptr<TMainForm> TMainForm::Create() {
-    std::unique_ptr<TMainForm> form(new TMainForm());
+std::unique_ptr<TMainForm> TMainForm::Create(InstallFlow& flow) {
+    std::unique_ptr<TMainForm> form(new TMainForm(flow));
     if (!form->Build()) return nullptr;
     form->FormCreate();
     form->CenterOnScreen();
     return form;
 }
 
-TMainForm::~TMainForm() {
-    if (pathEdit_) DestroyWindow(pathEdit_);
-}
+TMainForm::~TMainForm() = default;
 
 std::function<void()> TMainForm::Handler(const std::string& name) {
     using Method = void (TMainForm::*)();
@@ -71,12 +67,12 @@ std::function<void()> TMainForm::Handler(const std::string& name) {
     for (const auto& [handler, method] : kHandlers) {
         if (name == handler) return [this, method = method] { (this->*method)(); };
     }
-    return SkinForm::Handler(name);
+    return skin::SkinForm::Handler(name);
 }
 
 bool TMainForm::Build() {
     if (!CreateFromLayout(kLayout, nullptr)) return false;
-    const Layout& layout = FormLayout();
+    const skin::Layout& layout = FormLayout();
     closeImage_ = FindImage("CloseImage");
     installImage_ = FindImage("InstallImage");
     customPathImage_ = FindImage("CustomPathImage");
@@ -85,42 +81,43 @@ bool TMainForm::Build() {
     optionShortcutImage_ = FindImage("OptionShortcutImage");
     optionOpenAppImage_ = FindImage("OptionOpenAppImage");
     installPathOpenImage_ = FindImage("InstallPathOpenImage");
-    const LayoutControl* edit = layout.Find("CustomPathEdit");
-    const LayoutControl* panel = layout.Find("OptionPanel");
+    const skin::LayoutControl* edit = layout.Find("CustomPathEdit");
+    const skin::LayoutControl* panel = layout.Find("OptionPanel");
     if (!closeImage_ || !installImage_ || !customPathImage_ || !optionAgreeImage_ || !onePixLine_ ||
         !optionShortcutImage_ || !optionOpenAppImage_ || !installPathOpenImage_ || !edit || !panel) {
         return false;
     }
-    for (const LayoutControl* c : layout.Controls()) {
+    for (const skin::LayoutControl* c : layout.Controls()) {
         if (c->Text("parent") != panel->name) continue;
-        if (THighlightImage* image = FindImage(c->name)) optionPanel_.push_back(image);
+        if (skin::THighlightImage* image = FindImage(c->name)) optionPanel_.push_back(image);
     }
-    pathEdit_ = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_LEFT | ES_AUTOHSCROLL, 0, 0, 0, 0, Handle(),
+    pathEdit_.reset(CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_LEFT | ES_AUTOHSCROLL, 0, 0, 0, 0, Handle(),
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPathEditId)), GetModuleHandleW(nullptr),
-                                nullptr);
+                                nullptr));
     if (!pathEdit_) return false;
-    Keyboard().AttachChild(edit->name, pathEdit_);
+    Keyboard().AttachChild(edit->name, pathEdit_.get());
     // The edit's one event: every change of its text.
     for (const std::string& handler : edit->List("on")) {
         if (handler != edit->name + "Change" || !(pathEditChange_ = Handler(handler))) return false;
     }
-    pathColours_ = ChildColours(edit->Colour("colour", 0), edit->Colour("background", RGB(0xFF, 0xFF, 0xFF)));
+    pathColours_ = skin::ChildColours(edit->Colour("colour", 0), edit->Colour("background", RGB(0xFF, 0xFF, 0xFF)));
     LayOutPathEdit();
     SetOptionPanelVisible(false);
     return true;
 }
 
 void TMainForm::LayOutPathEdit() {
-    const Layout& layout = FormLayout();
+    const skin::Layout& layout = FormLayout();
     collapsedHeight_ = layout.Bounds("OptionPanel").top;
-    const LayoutControl& edit = *layout.Find("CustomPathEdit");
+    const skin::LayoutControl& edit = *layout.Find("CustomPathEdit");
     const RECT r = layout.Bounds(edit);
-    SetWindowPos(pathEdit_, nullptr, r.left, r.top, Width(r), Height(r), SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(pathEdit_.get(), nullptr, r.left, r.top, skin::Width(r), skin::Height(r),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
     // The edit keeps the old font until it has the new one.
     UniqueFont font = LayoutFont(edit);
-    if (font) SendMessageW(pathEdit_, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+    if (font) SendMessageW(pathEdit_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
     pathFont_ = std::move(font);
-    SendMessageW(pathEdit_, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, 0);
+    SendMessageW(pathEdit_.get(), EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, 0);
 }
 
 void TMainForm::DpiChanged() {
@@ -146,19 +143,20 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::ChangeInstallImage(const std::string& name) {
-    installImage_->SetPicture(LoadPictureFor(name, Dpi(), LoadJpegPicture), name);
+    installImage_->SetPicture(skin::LoadPictureFor(name, Dpi(), skin::LoadJpegPicture), name);
 }
 
 void TMainForm::ChangeOptionButtonImage(const std::string& name) { customPathImage_->ShowBitmap(name); }
 
 void TMainForm::popDialog(state::DialogKind kind, const std::string& message) {
-    ShowCloseDialog(kind, message, [&] {
+    const DialogAnswer answer = flow_.Ask(Handle(), kind, message, [&] {
         if (kind == state::DialogKind::Exit) {
             telemetry::SendExitClicked();
         } else {
             telemetry::SendErrorShown(message);
         }
     });
+    if (answer == DialogAnswer::Exit) flow_.Exit();
 }
 
 // Close control: frozen while an extraction runs.
@@ -193,7 +191,9 @@ void TMainForm::InstallImageMouseDown() {
 }
 
 void TMainForm::InstallImageClick() {
-    if (!agreementAccepted_) return;
+    // Every road to Install (mouse, keys, a screen reader, a message from
+    // outside) comes here: one install at a time.
+    if (!agreementAccepted_ || flow_.InstallBlocked()) return;
     const core::DirCheck check = core::CheckInstallDir(state::InstallDir());
     if (!check.ok) {
         popDialog(state::DialogKind::Error, check.message);
@@ -201,7 +201,8 @@ void TMainForm::InstallImageClick() {
     }
     telemetry::SendInstallStarted();
     ChangeInstallImage(installImage_->StatePicture("3"));
-    ReplaceProgressForm();
+    // Refused by the system: the window stays, ready for another try.
+    if (!flow_.StartInstall()) ChangeInstallImage(installImage_->StatePicture("0"));
 }
 
 void TMainForm::OptionAgreeImageClick() {
@@ -240,11 +241,11 @@ void TMainForm::ToggleOptionPanel() {
 }
 
 void TMainForm::SetOptionPanelVisible(bool visible) {
-    for (THighlightImage* c : optionPanel_) c->SetVisible(visible);
+    for (skin::THighlightImage* c : optionPanel_) c->SetVisible(visible);
     if (!pathEdit_) return;
     // A hidden edit must not keep the keys.
-    if (!visible && GetFocus() == pathEdit_) SetFocus(Handle());
-    ShowWindow(pathEdit_, visible ? SW_SHOWNA : SW_HIDE);
+    if (!visible && GetFocus() == pathEdit_.get()) SetFocus(Handle());
+    ShowWindow(pathEdit_.get(), visible ? SW_SHOWNA : SW_HIDE);
 }
 
 void TMainForm::OptionShortcutImageClick() {
@@ -286,20 +287,20 @@ void TMainForm::InstallPathOpenImageMouseEnter() { installPathOpenImage_->ShowSt
 void TMainForm::InstallPathOpenImageMouseLeave() { installPathOpenImage_->ShowState("0"); }
 
 void TMainForm::CustomPathEditChange() {
-    const int length = GetWindowTextLengthW(pathEdit_);
+    const int length = GetWindowTextLengthW(pathEdit_.get());
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int got = GetWindowTextW(pathEdit_, text.data(), length + 1);
+    const int got = GetWindowTextW(pathEdit_.get(), text.data(), length + 1);
     text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
     state::SetInstallDir(Narrow(text));
 }
 
 void TMainForm::SetPathEditText(const std::string& text) {
     // The edit's change notification copies the text back into InstallDir.
-    SetWindowTextW(pathEdit_, Widen(text).c_str());
+    SetWindowTextW(pathEdit_.get(), Widen(text).c_str());
 }
 
-ControlFacts TMainForm::FactsOf(const std::string& control) const {
-    ControlFacts facts;
+skin::ControlFacts TMainForm::FactsOf(const std::string& control) const {
+    skin::ControlFacts facts;
     if (control == "OptionAgreeImage") facts.checked = agreementAccepted_;
     if (control == "OptionShortcutImage") facts.checked = state::CreateDesktopShortcut();
     if (control == "OptionOpenAppImage") facts.checked = state::OpenAfterInstall();
@@ -309,8 +310,9 @@ ControlFacts TMainForm::FactsOf(const std::string& control) const {
     return facts;
 }
 
-// The system's close command ends the installer, as closing the main window does.
-void TMainForm::CloseRequested() { app::Terminate(); }
+// The system's close command (Alt+F4) takes the close control's road: its
+// event and its confirmation.
+void TMainForm::CloseRequested() { CloseImageClick(); }
 
 bool TMainForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     if (msg == WM_COMMAND && LOWORD(wp) == kPathEditId && HIWORD(wp) == EN_CHANGE) {
@@ -318,7 +320,7 @@ bool TMainForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         result = 0;
         return true;
     }
-    return msg == WM_CTLCOLOREDIT && pathColours_.Paint(pathEdit_, wp, lp, result);
+    return msg == WM_CTLCOLOREDIT && pathColours_.Paint(pathEdit_.get(), wp, lp, result);
 }
 
 }  // namespace tovarin::ui

@@ -9,21 +9,24 @@
 #include <vector>
 
 #include "app/install_state.h"
-#include "ui/skin_form.h"
+#include "skin/skin_form.h"
 
 namespace tovarin::ui {
 
 inline constexpr char kBrowseTitle[] = "选择安装目录";
 
-class TMainForm : public SkinForm {
+class InstallFlow;
+
+class TMainForm : public skin::SkinForm {
 public:
-    // A fresh main window with every initial value, hidden and centred.
-    static std::unique_ptr<TMainForm> Create();
+    // A fresh main window with every initial value, hidden and centred; it
+    // reports Install, the dialog's answers and the close command to `flow`.
+    static std::unique_ptr<TMainForm> Create(InstallFlow& flow);
     ~TMainForm() override;
 
     bool AgreementAccepted() const { return agreementAccepted_; }
     bool OptionPanelShown() const { return optionPanelShown_; }
-    HWND CustomPathEdit() const { return pathEdit_; }
+    HWND CustomPathEdit() const { return pathEdit_.get(); }
 
     void ChangeInstallImage(const std::string& name);
     void ChangeOptionButtonImage(const std::string& name);
@@ -59,11 +62,11 @@ protected:
     std::function<void()> Handler(const std::string& name) override;
     void CloseRequested() override;
     bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
-    ControlFacts FactsOf(const std::string& control) const override;
+    skin::ControlFacts FactsOf(const std::string& control) const override;
     void DpiChanged() override;
 
 private:
-    TMainForm() = default;
+    explicit TMainForm(InstallFlow& flow) : flow_(flow) {}
     bool Build();
     // The path edit's place and font, and the collapsed height, at the form's DPI.
     void LayOutPathEdit();
@@ -72,20 +75,21 @@ private:
     void SetOptionPanelVisible(bool visible);
     void SetPathEditText(const std::string& text);
 
-    THighlightImage* closeImage_ = nullptr;
-    THighlightImage* installImage_ = nullptr;
-    THighlightImage* customPathImage_ = nullptr;
-    THighlightImage* optionAgreeImage_ = nullptr;
-    THighlightImage* onePixLine_ = nullptr;
-    THighlightImage* optionShortcutImage_ = nullptr;
-    THighlightImage* optionOpenAppImage_ = nullptr;
-    THighlightImage* installPathOpenImage_ = nullptr;
-    std::vector<THighlightImage*> optionPanel_;
+    InstallFlow& flow_;
+    skin::THighlightImage* closeImage_ = nullptr;
+    skin::THighlightImage* installImage_ = nullptr;
+    skin::THighlightImage* customPathImage_ = nullptr;
+    skin::THighlightImage* optionAgreeImage_ = nullptr;
+    skin::THighlightImage* onePixLine_ = nullptr;
+    skin::THighlightImage* optionShortcutImage_ = nullptr;
+    skin::THighlightImage* optionOpenAppImage_ = nullptr;
+    skin::THighlightImage* installPathOpenImage_ = nullptr;
+    std::vector<skin::THighlightImage*> optionPanel_;
     int collapsedHeight_ = 0;  // the client height without the options panel
-    HWND pathEdit_ = nullptr;
     std::function<void()> pathEditChange_;
     UniqueFont pathFont_;
-    ChildColours pathColours_;
+    skin::ChildColours pathColours_;
+    UniqueWindow pathEdit_;  // goes before its font and brush
 
     bool agreementAccepted_ = true;
     bool optionPanelShown_ = false;

@@ -2,29 +2,46 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "common/text.h"
 
 namespace tovarin {
 namespace {
 
-TEST(InstallState, StartsWithTheDocumentedValues) {
-    state::ResetForTesting();
-    EXPECT_EQ(state::InstallDir(), "");
-    EXPECT_EQ(state::PackageTempPath(), "");
-    EXPECT_FALSE(state::ExtractSucceeded());
-    EXPECT_TRUE(state::CreateDesktopShortcut());
-    EXPECT_TRUE(state::OpenAfterInstall());
-    EXPECT_FALSE(state::Installing());
-    EXPECT_EQ(state::CurrentDialogKind(), state::DialogKind::Exit);
-    EXPECT_EQ(static_cast<int>(state::DialogKind::Error), 1);
-}
+// Every value, as one comparable row.
+struct Values {
+    std::string installDir, packageTempPath, libraryTempPath;
+    bool extractSucceeded, createDesktopShortcut, openAfterInstall, installing;
+    state::DialogKind kind;
 
-TEST(InstallState, FlagWrittenOnAnotherThreadIsSeenAfterJoin) {
+    static Values Now() {
+        return {state::InstallDir(),       state::PackageTempPath(),      state::LibraryTempPath(),
+                state::ExtractSucceeded(), state::CreateDesktopShortcut(), state::OpenAfterInstall(),
+                state::Installing(),       state::CurrentDialogKind()};
+    }
+    bool operator==(const Values& o) const {
+        return installDir == o.installDir && packageTempPath == o.packageTempPath &&
+               libraryTempPath == o.libraryTempPath && extractSucceeded == o.extractSucceeded &&
+               createDesktopShortcut == o.createDesktopShortcut && openAfterInstall == o.openAfterInstall &&
+               installing == o.installing && kind == o.kind;
+    }
+};
+
+// Taken before main, before any test touched the state.
+const Values atStart = Values::Now();
+
+TEST(InstallState, StartsWithTheDocumentedValuesAndResetReturnsToThem) {
+    const Values documented{"", "", "", false, true, true, false, state::DialogKind::Exit};
+    EXPECT_TRUE(atStart == documented);
+    EXPECT_EQ(static_cast<int>(state::DialogKind::Error), 1);
+    state::SetInstallDir("D:\\x");
+    state::SetTempPaths("a", "b");
+    state::SetExtractSucceeded(true);
+    state::SetCreateDesktopShortcut(false);
+    state::SetOpenAfterInstall(false);
+    state::SetInstalling(true);
+    state::SetCurrentDialogKind(state::DialogKind::Error);
     state::ResetForTesting();
-    std::thread([] { state::SetInstalling(true); }).join();
-    EXPECT_TRUE(state::Installing());
+    EXPECT_TRUE(Values::Now() == documented);
 }
 
 TEST(Text, RoundTripsChineseAndKeepsEmbeddedZeros) {

@@ -41,7 +41,7 @@ TEST(UsersMayChange, JudgesOwnerAndEntriesThatApplyToTheFolderItself) {
         {L"O:BAD:", false},                             // an empty list lets nobody in
     };
     for (const AccessRow& row : rows) {
-        const UniqueLocal sd = SecurityDescriptorFromText(row.sddl);
+        const UniqueLocal<void> sd = SecurityDescriptorFromText(row.sddl);
         ASSERT_TRUE(sd) << row.sddl;
         PSID owner = nullptr;
         PACL dacl = nullptr;
@@ -51,7 +51,7 @@ TEST(UsersMayChange, JudgesOwnerAndEntriesThatApplyToTheFolderItself) {
         EXPECT_EQ(UsersMayChange(owner, present ? dacl : nullptr), row.usersMayChange) << row.sddl;
     }
     // No list at all lets everyone do anything.
-    const UniqueLocal administrators = SecurityDescriptorFromText(L"O:BA");
+    const UniqueLocal<void> administrators = SecurityDescriptorFromText(L"O:BA");
     PSID owner = nullptr;
     BOOL defaulted = FALSE;
     ASSERT_TRUE(::GetSecurityDescriptorOwner(administrators.get(), &owner, &defaulted));
@@ -89,7 +89,7 @@ TEST(FinalPathIs, TheFileInsideTheFolderAndNothingElse) {
 // access lists, so this is where they are seen whole.)
 TEST(FolderAccess, TheInstallersOwnListsLetOnlyAdministratorsChange) {
     for (const wchar_t* sddl : {kPrivateFolderAccess, kProductFolderAccess}) {
-        const UniqueLocal sd = SecurityDescriptorFromText(sddl);
+        const UniqueLocal<void> sd = SecurityDescriptorFromText(sddl);
         ASSERT_TRUE(sd) << sddl;
         SECURITY_DESCRIPTOR_CONTROL control = 0;
         DWORD revision = 0;
@@ -100,7 +100,7 @@ TEST(FolderAccess, TheInstallersOwnListsLetOnlyAdministratorsChange) {
         BOOL defaulted = FALSE, present = FALSE;
         ASSERT_TRUE(::GetSecurityDescriptorDacl(sd.get(), &present, &dacl, &defaulted));
         ::GetSecurityDescriptorOwner(sd.get(), &owner, &defaulted);
-        const UniqueLocal administrators = SecurityDescriptorFromText(L"O:BA");
+        const UniqueLocal<void> administrators = SecurityDescriptorFromText(L"O:BA");
         if (!owner) ::GetSecurityDescriptorOwner(administrators.get(), &owner, &defaulted);  // the creator's
         EXPECT_FALSE(UsersMayChange(owner, present ? dacl : nullptr)) << sddl;
         // Everything created inside inherits the list.

@@ -60,14 +60,33 @@ TEST(InstanceMutex, OwnershipIsReleasedWhenTheRunUnwinds) {
     CloseHandle(keep);
 }
 
-TEST(Application, TerminateFromAnotherThreadEndsTheLoop) {
+// The loop waits in GetMessage when another thread ends the run: the flag
+// alone would leave it waiting, the wake-up must reach it.
+TEST(Application, TerminateFromAnotherThreadWakesTheWaitingLoop) {
     Initialize("Tovarin安装程序");
     EXPECT_EQ(Title(), "Tovarin安装程序");
     EXPECT_FALSE(Terminated());
-    std::thread worker([] { Terminate(); });
+    const DWORD uiThread = GetCurrentThreadId();
+    // A message sent to a window of this thread is answered only from inside the loop's wait.
+    HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    HANDLE loopEnded = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    bool woken = true;
+    std::thread worker([&] {
+        SendMessageW(window, WM_NULL, 0, 0);
+        Terminate();
+        if (WaitForSingleObject(loopEnded, 5000) == WAIT_TIMEOUT) {
+            woken = false;
+            PostThreadMessageW(uiThread, WM_NULL, 0, 0);  // let the loop go, to report
+        }
+    });
     EXPECT_EQ(RunMessageLoop(), 0);
+    SetEvent(loopEnded);
     worker.join();
+    EXPECT_TRUE(woken);
     EXPECT_TRUE(Terminated());
+    CloseHandle(loopEnded);
+    DestroyWindow(window);
 }
 
 TEST(ProcessHardening, NothingIsLoadedFromTheProgramsFolder) {
@@ -97,6 +116,7 @@ TEST(SystemLibrary, BindsFromTheSystemFolderOnlyAndMissingMeansNull) {
     EXPECT_NE(WinHttp(), nullptr);
     EXPECT_NE(BCrypt(), nullptr);
     EXPECT_NE(IpHelper(), nullptr);
+    EXPECT_NE(ComCtl(), nullptr);
 }
 
 }  // namespace

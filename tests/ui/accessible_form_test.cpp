@@ -5,10 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "ui/accessible_form.h"
+#include "skin/accessible_form.h"
 
 namespace tovarin::ui {
 namespace {
+
+using namespace tovarin::skin;
 
 class FakeSource : public AccessibleSource {
 public:

@@ -5,6 +5,8 @@
 namespace tovarin::ui {
 namespace {
 
+using namespace tovarin::skin;
+
 constexpr SIZE kDialog{354, 169};  // 352 x 167 and the 1-pixel frame
 constexpr SIZE kScreen{1024, 768};
 

@@ -12,13 +12,15 @@
 #include "common/handles.h"
 #include "common/text.h"
 #include "core/install_dir.h"
-#include "ui/app_windows.h"
 #include "ui/close_dialog.h"
 #include "ui/download_form.h"
+#include "ui/install_flow.h"
 #include "ui/main_form.h"
 
 namespace tovarin::ui {
 namespace {
+
+using namespace tovarin::skin;
 
 // Runs `body` on a thread of its own while this thread handles messages,
 // as the user-interface thread does during an install.
@@ -69,7 +71,7 @@ protected:
         state::ResetForTesting();
         app::Initialize("test");
         SetEnvironmentVariableW(L"TEMP", L"C:\\Temp");
-        form_ = TDownloadForm::Create([this](core::InstallHost& host) {
+        form_ = TDownloadForm::Create(flow_, [this](core::InstallHost& host) {
             ++starts_;
             host_ = &host;
         });
@@ -80,6 +82,7 @@ protected:
         Pump();
     }
 
+    InstallFlow flow_;
     std::unique_ptr<TDownloadForm> form_;
     core::InstallHost* host_ = nullptr;
     int starts_ = 0;
@@ -99,10 +102,7 @@ TEST_F(DownloadFormTest, CreationSetsTheTemporaryPathsAndStartsOneWorker) {
     EXPECT_FALSE(form_->FindImage("ProgressBarTailImage")->Visible());
 }
 
-TEST_F(DownloadFormTest, ShowingCutsFortyPixelsAndHidesTheMainWindow) {
-    TMainForm* main = RecreateMainForm();
-    ASSERT_NE(main, nullptr);
-    ASSERT_TRUE(main->IsShown());
+TEST_F(DownloadFormTest, ShowingCutsFortyPixels) {
     RECT before{};
     GetWindowRect(form_->Handle(), &before);
     EXPECT_EQ(before.top, (GetSystemMetrics(SM_CYSCREEN) - 542) / 2);  // centred as laid out
@@ -113,7 +113,6 @@ TEST_F(DownloadFormTest, ShowingCutsFortyPixelsAndHidesTheMainWindow) {
     EXPECT_EQ(form_->ClientSize().cy, 500);
     EXPECT_EQ(after.left, before.left);
     EXPECT_EQ(after.top, before.top);
-    EXPECT_FALSE(main->IsShown());
 }
 
 TEST_F(DownloadFormTest, ReportsFromTheWorkerAreDrawnInOrderBeforeLaterHandOvers) {
@@ -178,57 +177,113 @@ TEST_F(DownloadFormTest, AWorkerOutlivingItsWindowIsNotHeldUp) {
     EXPECT_FALSE(ran);
 }
 
-// Through the application's window references, as the real Install does.
-TEST(ProgressWindowTest, FailedExtractionRetriesIntoAFreshMainWindowAndASecondInstallReplacesIt) {
-    state::ResetForTesting();
-    app::Initialize("test");
-    TMainForm* main = RecreateMainForm();
+// The whole road through the install flow, with a stand-in worker that the
+// test drives step by step.
+class InstallRoadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        state::ResetForTesting();
+        app::Initialize("test");
+        answeredDialogs.clear();
+        ASSERT_TRUE(flow.Begin());
+        timer_ = SetTimer(nullptr, 0, 30, AnswerDialog);
+    }
+    void TearDown() override {
+        KillTimer(nullptr, timer_);
+        Pump();
+    }
+
+    // A failed attempt up to the worker's last synchronised call, which is
+    // left to the test.
+    void FailUntilTheLastCall(core::InstallHost& host) {
+        RunWorker([&] {
+            host.Synchronize([] { state::SetInstalling(true); });
+            host.QueueProgress(0.4);
+            host.Synchronize([&] { host.FinishInstall(false); });
+        });
+    }
+
+    std::vector<core::InstallHost*> hosts;
+    InstallFlow flow{[this](core::InstallHost& h) { hosts.push_back(&h); }};
+    UINT_PTR timer_ = 0;
+};
+
+TEST_F(InstallRoadTest, FailedExtractionRetriesIntoAFreshMainWindowAndASecondInstallReplacesIt) {
+    TMainForm* main = flow.MainForm();
     ASSERT_NE(main, nullptr);
     state::SetInstallDir("C:\\somewhere\\else");
     state::SetCreateDesktopShortcut(false);
     state::SetOpenAfterInstall(false);
-    core::InstallHost* host = nullptr;
-    TDownloadForm* form = ReplaceProgressForm([&](core::InstallHost& h) { host = &h; });
+    ASSERT_TRUE(flow.StartInstall());
+    TDownloadForm* form = flow.ProgressForm();
     ASSERT_NE(form, nullptr);
-    ASSERT_NE(host, nullptr);
+    ASSERT_EQ(hosts.size(), 1u);
     EXPECT_TRUE(form->IsShown());
     EXPECT_FALSE(main->IsShown());
-    EXPECT_EQ(DialogReferenceWindow(), form->Handle());
 
-    answeredDialogs.clear();
-    const UINT_PTR timer = SetTimer(nullptr, 0, 30, AnswerDialog);
-    RunWorker([&] {
-        host->Synchronize([] { state::SetInstalling(true); });
-        host->QueueProgress(0.4);
-        host->Synchronize([&] { host->FinishInstall(false); });
-        host->Synchronize([] { state::SetInstalling(false); });
-    });
-    KillTimer(nullptr, timer);
+    core::InstallHost& host = *hosts[0];
+    FailUntilTheLastCall(host);
     EXPECT_EQ(answeredDialogs, std::vector<std::string>{"安装失败，请检查安装路径是否正确"});
     EXPECT_EQ(state::CurrentDialogKind(), state::DialogKind::Error);
     // Hidden, with the bar where it stopped, until the next Install.
-    EXPECT_EQ(ProgressForm(), form);
+    EXPECT_EQ(flow.ProgressForm(), form);
     EXPECT_FALSE(form->IsShown());
     EXPECT_EQ(form->ProgressText(), "40%");
-    TMainForm* fresh = MainForm();
+    TMainForm* fresh = flow.MainForm();
     ASSERT_NE(fresh, nullptr);
     EXPECT_TRUE(fresh->IsShown());
-    EXPECT_EQ(state::InstallDir(), core::DefaultInstallDir());
+    EXPECT_NE(state::InstallDir(), "C:\\somewhere\\else");
     EXPECT_TRUE(state::CreateDesktopShortcut());
     EXPECT_TRUE(state::OpenAfterInstall());
     EXPECT_FALSE(state::Installing());
+    RunWorker([&] {
+        host.Synchronize([] { state::SetInstalling(false); });
+        host.WorkerEnded();
+    });
 
     // The next Install: a new window and a new worker, starting from "Prepare...".
-    core::InstallHost* second = nullptr;
-    TDownloadForm* next = ReplaceProgressForm([&](core::InstallHost& h) { second = &h; });
+    ASSERT_TRUE(flow.StartInstall());
+    ASSERT_EQ(hosts.size(), 2u);
+    TDownloadForm* next = flow.ProgressForm();
     ASSERT_NE(next, nullptr);
-    EXPECT_NE(second, host);
+    EXPECT_NE(hosts[1], &host);
     EXPECT_EQ(next->ProgressText(), "Prepare...");
     EXPECT_FALSE(fresh->IsShown());
     // The old worker's host no longer reaches any window.
     bool ran = false;
-    RunWorker([&] { host->Synchronize([&] { ran = true; }); });
+    RunWorker([&] { host.Synchronize([&] { ran = true; }); });
     EXPECT_FALSE(ran);
+}
+
+// From Install until the worker has returned from its last synchronised call
+// no second install starts, by any road: not while the main window is hidden,
+// nor in the gap after a retry while the worker still finishes.
+TEST_F(InstallRoadTest, OneInstallAtATime) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    ASSERT_TRUE(flow.StartInstall());
+    TDownloadForm* first = flow.ProgressForm();
+    core::InstallHost& host = *hosts.at(0);
+    // The hidden main window's Install, asked for from outside.
+    state::SetInstallDir(Narrow(temp) + "TovarinGuard");  // passes every check
+    flow.MainForm()->InstallImageClick();
+    EXPECT_FALSE(flow.StartInstall());
+    EXPECT_EQ(hosts.size(), 1u);
+
+    FailUntilTheLastCall(host);
+    ASSERT_TRUE(flow.MainForm()->IsShown());  // the retry's fresh window, the worker not yet done
+    state::SetInstallDir(Narrow(temp) + "TovarinGuard");
+    flow.MainForm()->InstallImageClick();
+    EXPECT_FALSE(flow.StartInstall());
+    EXPECT_EQ(hosts.size(), 1u);
+    EXPECT_EQ(flow.ProgressForm(), first);  // never destroyed under its worker
+    EXPECT_TRUE(flow.MainForm()->IsShown());
+
+    host.WorkerEnded();
+    flow.MainForm()->InstallImageClick();
+    EXPECT_EQ(hosts.size(), 2u);
+    EXPECT_TRUE(flow.ProgressForm()->IsShown());
+    RemoveDirectoryW((std::wstring(temp) + L"TovarinGuard").c_str());
 }
 
 }  // namespace

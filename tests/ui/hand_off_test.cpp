@@ -6,10 +6,12 @@
 #include <stdexcept>
 #include <thread>
 
-#include "ui/hand_off.h"
+#include "skin/hand_off.h"
 
 namespace tovarin::ui {
 namespace {
+
+using namespace tovarin::skin;
 
 void PumpUntil(const std::atomic<bool>& done) {
     while (!done) {
@@ -22,14 +24,15 @@ void PumpUntil(const std::atomic<bool>& done) {
 TEST(HandOff, ACloseLetsAWaitingCallerGoWithoutRunningItsCall) {
     const std::shared_ptr<HandOff> handOff = HandOff::Create();
     ASSERT_TRUE(handOff);
-    std::atomic<bool> ran{false}, returned{false}, posted{false};
+    std::atomic<bool> ran{false}, returned{false};
     std::thread worker([&] {
-        posted = true;
         handOff->Call([&] { ran = true; });
         returned = true;
     });
-    while (!posted) Sleep(5);
-    Sleep(50);  // the call is queued, nobody has run it
+    // Until the call is queued, not run; a close before it would let the caller go for another reason.
+    MSG msg;
+    while (!PeekMessageW(&msg, nullptr, WM_APP, WM_APP + 0x3FFF, PM_NOREMOVE)) Sleep(5);
+    EXPECT_FALSE(returned);
     handOff->Close();
     worker.join();
     PumpUntil(returned);

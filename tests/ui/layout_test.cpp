@@ -1,10 +1,12 @@
 // The layout reader: what a table gives the forms, and the tables it refuses.
 #include <gtest/gtest.h>
 
-#include "ui/layout.h"
+#include "skin/layout.h"
 
 namespace tovarin::ui {
 namespace {
+
+using namespace tovarin::skin;
 
 TEST(Layout, ReadsColumnsAttributesAndParentOffsets) {
     const std::optional<Layout> layout = Layout::Parse(

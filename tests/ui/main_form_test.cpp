@@ -10,21 +10,24 @@
 #include "app/install_state.h"
 #include "common/text.h"
 #include "core/install_dir.h"
-#include "ui/app_windows.h"
 #include "ui/close_dialog.h"
+#include "ui/install_flow.h"
 #include "ui/main_form.h"
 
 namespace tovarin::ui {
 namespace {
 
-// Answers every dialog that shows with the system close command (the left
-// button's action) and notes what it showed.
+using namespace tovarin::skin;
+
+// Answers every dialog that shows, with the system close command (the left
+// button's action) or a click on the right button, and notes what it showed.
 struct SeenDialog {
     std::string message;
     state::DialogKind kind;
     bool installingCleared;
 };
 std::vector<SeenDialog> seenDialogs;
+bool answerExit = false;
 
 void CALLBACK AnswerDialogs(HWND, UINT, UINT_PTR, DWORD) {
     HWND dialog = FindWindowW(L"TCloseDialogForm", nullptr);
@@ -32,7 +35,19 @@ void CALLBACK AnswerDialogs(HWND, UINT, UINT_PTR, DWORD) {
     wchar_t text[256] = {};
     if (HWND label = FindWindowExW(dialog, nullptr, L"STATIC", nullptr)) GetWindowTextW(label, text, 256);
     seenDialogs.push_back({Narrow(text), state::CurrentDialogKind(), !state::Installing()});
-    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    if (answerExit) {
+        const LPARAM exitButton = MAKELPARAM(250, 120);  // ExitButtonImage as laid out
+        PostMessageW(dialog, WM_LBUTTONDOWN, MK_LBUTTON, exitButton);
+        PostMessageW(dialog, WM_LBUTTONUP, 0, exitButton);
+    } else {
+        PostMessageW(dialog, WM_CLOSE, 0, 0);
+    }
+}
+
+void DropQuit() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
 }
 
 class MainFormTest : public ::testing::Test {
@@ -41,11 +56,15 @@ protected:
         state::ResetForTesting();
         app::Initialize("test");
         seenDialogs.clear();
+        answerExit = false;
         timer_ = SetTimer(nullptr, 0, 30, AnswerDialogs);
-        form = RecreateMainForm();
-        ASSERT_NE(form, nullptr);
+        ASSERT_TRUE(flow.Begin());
+        form = flow.MainForm();
     }
-    void TearDown() override { KillTimer(nullptr, timer_); }
+    void TearDown() override {
+        KillTimer(nullptr, timer_);
+        DropQuit();
+    }
 
     THighlightImage& Image(const char* name) { return *form->FindImage(name); }
     std::string Picture(const char* name) { return Image(name).PictureName(); }
@@ -60,11 +79,27 @@ protected:
         return r;
     }
 
+    InstallFlow flow{[](core::InstallHost&) {}};
     TMainForm* form = nullptr;
     UINT_PTR timer_ = 0;
 };
 
-TEST_F(MainFormTest, StartsWithTheDefaultsCentredAndCollapsed) {
+// The test prefix has no D: candidate, so the default comes from PROGRAMFILES.
+constexpr char kDefaultDir[] = "C:\\TovarinTest\\Tovarin";
+
+class DefaultDirTest : public MainFormTest {
+protected:
+    void SetUp() override {
+        if (GetFileAttributesW(L"D:\\Program Files (x86)") != INVALID_FILE_ATTRIBUTES ||
+            GetFileAttributesW(L"D:\\Program Files") != INVALID_FILE_ATTRIBUTES) {
+            GTEST_SKIP() << "D: holds a program folder";
+        }
+        SetEnvironmentVariableW(L"PROGRAMFILES", L"C:\\TovarinTest");
+        MainFormTest::SetUp();
+    }
+};
+
+TEST_F(DefaultDirTest, StartsWithTheDefaultsCentredAndCollapsed) {
     EXPECT_EQ(form->ClientSize().cx, 750);
     EXPECT_EQ(form->ClientSize().cy, 500);
     const RECT r = WindowRect();
@@ -74,8 +109,8 @@ TEST_F(MainFormTest, StartsWithTheDefaultsCentredAndCollapsed) {
     EXPECT_FALSE(form->OptionPanelShown());
     EXPECT_TRUE(state::CreateDesktopShortcut());
     EXPECT_TRUE(state::OpenAfterInstall());
-    EXPECT_EQ(state::InstallDir(), core::DefaultInstallDir());
-    EXPECT_EQ(EditText(), state::InstallDir());
+    EXPECT_EQ(state::InstallDir(), kDefaultDir);
+    EXPECT_EQ(EditText(), kDefaultDir);
     EXPECT_EQ(Picture("CloseImage"), "close0");
     EXPECT_EQ(Picture("InstallImage"), "INSTALL0");
     EXPECT_EQ(Picture("CustomPathImage"), "OptionButton0");
@@ -111,6 +146,14 @@ TEST_F(MainFormTest, CloseClickShowsTheExitConfirmationAndContinueReturns) {
     EXPECT_EQ(Picture("CloseImage"), "close0");
     EXPECT_TRUE(form->IsShown());
     EXPECT_FALSE(app::Terminated());
+    // Alt+F4 takes the same road: the confirmation, not the end.
+    SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
+    ASSERT_EQ(seenDialogs.size(), 2u);
+    EXPECT_EQ(seenDialogs[1].kind, state::DialogKind::Exit);
+    EXPECT_FALSE(app::Terminated());
+    answerExit = true;
+    SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(app::Terminated());
 }
 
 TEST_F(MainFormTest, ClearedAgreementDisablesTheInstallButton) {
@@ -214,48 +257,90 @@ TEST_F(MainFormTest, FailedCheckShowsTheErrorAndRetryKeepsTheUsersChoices) {
     ASSERT_EQ(seenDialogs.size(), 1u);
     EXPECT_EQ(seenDialogs[0].message, core::kPathInvalidMessage);
     EXPECT_EQ(seenDialogs[0].kind, state::DialogKind::Error);
-    EXPECT_EQ(MainForm(), form);  // the same window, unchanged
+    EXPECT_EQ(flow.MainForm(), form);  // the same window, unchanged
     EXPECT_TRUE(form->IsShown());
     EXPECT_EQ(state::InstallDir(), "");
     EXPECT_FALSE(state::CreateDesktopShortcut());
     EXPECT_TRUE(form->OptionPanelShown());
 }
 
-TEST_F(MainFormTest, RetryAfterAFailedExtractionReturnsToAFreshMainWindow) {
+TEST_F(DefaultDirTest, RetryAfterAFailedExtractionReturnsToAFreshMainWindow) {
     form->OptionShortcutImageClick();
     form->OptionAgreeImageClick();
     state::SetInstallDir("E:\\elsewhere");
     form->Hide();  // the progress window took over
     state::SetInstalling(true);
-    auto dialog = TCloseDialogForm::Create();
-    ASSERT_TRUE(dialog);
-    dialog->Configure(state::DialogKind::Error, core::kPathInvalidMessage);
-    EXPECT_EQ(dialog->MessageText(), core::kPathInvalidMessage);
-    EXPECT_EQ(dialog->IconImage().PictureName(), "error");
-    EXPECT_EQ(dialog->ContinueButtonImage().PictureName(), "retry");
-    dialog->ContinueButtonImageClick();
-    TMainForm* fresh = MainForm();
+    flow.ShowFailure(core::kPathInvalidMessage);
+    ASSERT_EQ(seenDialogs.size(), 1u);
+    EXPECT_EQ(seenDialogs[0].message, core::kPathInvalidMessage);
+    EXPECT_EQ(seenDialogs[0].kind, state::DialogKind::Error);
+    TMainForm* fresh = flow.MainForm();
     ASSERT_NE(fresh, nullptr);
     EXPECT_TRUE(fresh->IsShown());
     EXPECT_TRUE(fresh->AgreementAccepted());
     EXPECT_TRUE(state::CreateDesktopShortcut());
-    EXPECT_EQ(state::InstallDir(), core::DefaultInstallDir());
+    EXPECT_EQ(state::InstallDir(), kDefaultDir);
     EXPECT_FALSE(state::Installing());
+    EXPECT_FALSE(app::Terminated());
 }
 
-TEST_F(MainFormTest, EmptyMessageKeepsTheLayoutTextAndExitEndsTheApplication) {
-    auto dialog = TCloseDialogForm::Create();
+TEST_F(MainFormTest, TheDialogShowsEachKindAndTheRightButtonEndsTheInstaller) {
+    auto dialog = TCloseDialogForm::Create(form->Handle());
     ASSERT_TRUE(dialog);
     dialog->Configure(state::DialogKind::Error, "");
     EXPECT_EQ(dialog->MessageText(), "退出Tovarin安装程序");
+    EXPECT_EQ(dialog->IconImage().PictureName(), "error");
+    EXPECT_EQ(dialog->ContinueButtonImage().PictureName(), "retry");
     dialog->Configure(state::DialogKind::Exit, "");
     EXPECT_EQ(dialog->IconImage().PictureName(), "exclamatory");
     EXPECT_EQ(dialog->ContinueButtonImage().PictureName(), "continue");
-    dialog->ExitButtonImageClick();
+    dialog.reset();
+    answerExit = true;
+    flow.ShowFailure(core::kPathInvalidMessage);
+    EXPECT_EQ(seenDialogs.size(), 1u);
     EXPECT_TRUE(app::Terminated());
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+}
+
+// Out of window handles or desktop heap: the system's message box says the
+// same, and after a failed extraction the installer ends.
+TEST_F(MainFormTest, WithoutADialogTheMessageBoxTellsTheUser) {
+    struct Row {
+        const char* road;
+        int pressed;  // what the user presses in the message box
+        std::string text;
+        UINT icon;
+        bool ends;
+    };
+    const Row rows[] = {
+        {"failed extraction", IDOK, core::kPathInvalidMessage, MB_ICONERROR, true},
+        {"failed check", IDOK, core::kNoSpaceMessage, MB_ICONERROR, false},
+        {"exit, cancelled", IDCANCEL, "退出Tovarin安装程序", MB_ICONWARNING, false},
+        {"exit, confirmed", IDOK, "退出Tovarin安装程序", MB_ICONWARNING, true},
+    };
+    flow.SetDialogMaker([](HWND) { return nullptr; });
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.road);
+        app::Initialize("test");
+        std::vector<std::pair<std::string, UINT>> shown;
+        flow.SetMessageBox([&](HWND, const std::wstring& text, UINT flags) {
+            shown.emplace_back(Narrow(text), flags & MB_ICONMASK);
+            return row.pressed;
+        });
+        const std::string road = row.road;
+        if (road == "failed extraction") {
+            flow.ShowFailure(row.text);
+        } else if (road == "failed check") {
+            form->popDialog(state::DialogKind::Error, row.text);
+        } else {
+            form->CloseImageClick();
+        }
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].first, row.text);
+        EXPECT_EQ(shown[0].second, row.icon);
+        EXPECT_EQ(app::Terminated(), row.ends);
+        DropQuit();
     }
+    EXPECT_TRUE(seenDialogs.empty());
 }
 
 }  // namespace

@@ -4,11 +4,13 @@
 #include <vector>
 
 #include "ui/folder_browser.h"
-#include "ui/font_choice.h"
-#include "ui/picture.h"
+#include "skin/font_choice.h"
+#include "skin/picture.h"
 
 namespace tovarin::ui {
 namespace {
+
+using namespace tovarin::skin;
 
 COLORREF PixelOf(const Picture& picture, int x, int y) {
     HDC dc = CreateCompatibleDC(nullptr);

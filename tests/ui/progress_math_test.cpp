@@ -5,11 +5,13 @@
 #include <cmath>
 #include <limits>
 
-#include "ui/layout.h"
+#include "skin/layout.h"
 #include "ui/progress_math.h"
 
 namespace tovarin::ui {
 namespace {
+
+using namespace tovarin::skin;
 
 // The track as the progress window lays it out.
 const RECT kTrack = [] {

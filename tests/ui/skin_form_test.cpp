@@ -5,10 +5,12 @@
 #include <vector>
 
 #include "ui/close_dialog.h"
-#include "ui/skin_form.h"
+#include "skin/skin_form.h"
 
 namespace tovarin::ui {
 namespace {
+
+using namespace tovarin::skin;
 
 // A form with two overlapping controls and a hidden one on top of both.
 class TestForm : public SkinForm {
@@ -143,7 +145,7 @@ std::vector<COLORREF> Pixels(HWND window, const RECT& area) {
 TEST(SkinForm, ARepaintOfPartOfTheWindowDrawsWhatAFullOneDoes) {
     TestForm form;
     form.upper->SetFill(RGB(1, 2, 3));
-    std::unique_ptr<TCloseDialogForm> dialog = TCloseDialogForm::Create();
+    std::unique_ptr<TCloseDialogForm> dialog = TCloseDialogForm::Create(nullptr);
     ASSERT_TRUE(dialog);
     RECT dialogClient{};
     GetClientRect(dialog->Handle(), &dialogClient);

@@ -10,7 +10,7 @@
 
 #include "common/handles.h"
 
-namespace tovarin::ui {
+namespace tovarin::skin {
 
 class HandOff {
 public:
@@ -43,4 +43,4 @@ private:
     UniqueHandle closed_;
 };
 
-}  // namespace tovarin::ui
+}  // namespace tovarin::skin

@@ -7,7 +7,7 @@
 
 #include "common/handles.h"
 
-namespace tovarin::ui {
+namespace tovarin::skin {
 
 // The first of the faces installed on this system; empty when none is.
 std::wstring FirstInstalledFace(const std::vector<std::wstring>& faces);
@@ -20,4 +20,4 @@ UniqueFont CreateCellFont(const std::vector<std::wstring>& faces, int cellHeight
 // `fallback` when the window gives no device context.
 SIZE TextExtent(HWND window, HFONT font, const std::wstring& text, SIZE fallback);
 
-}  // namespace tovarin::ui
+}  // namespace tovarin::skin

@@ -8,7 +8,7 @@
 
 #include "common/handles.h"
 
-namespace tovarin::ui {
+namespace tovarin::skin {
 
 // A bitmap with its size. Empty when a picture could not be loaded; an empty
 // picture draws nothing.
@@ -65,4 +65,4 @@ Picture ResizePicture(const Picture& picture, SIZE size);
 // error; never exits or throws.
 Picture DecodeJpeg(const unsigned char* data, std::size_t size);
 
-}  // namespace tovarin::ui
+}  // namespace tovarin::skin

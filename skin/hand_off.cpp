@@ -1,6 +1,6 @@
-#include "ui/hand_off.h"
+#include "skin/hand_off.h"
 
-namespace tovarin::ui {
+namespace tovarin::skin {
 namespace {
 
 constexpr wchar_t kClassName[] = L"TovarinHandOff";
@@ -86,4 +86,4 @@ LRESULT CALLBACK HandOff::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
     return 0;
 }
 
-}  // namespace tovarin::ui
+}  // namespace tovarin::skin

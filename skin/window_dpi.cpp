@@ -1,9 +1,9 @@
-#include "ui/window_dpi.h"
+#include "skin/window_dpi.h"
 
 #include "common/handles.h"
-#include "ui/layout.h"
+#include "skin/layout.h"
 
-namespace tovarin::ui {
+namespace tovarin::skin {
 namespace {
 
 using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
@@ -32,4 +32,4 @@ int WindowDpi(HWND window) {
     return SystemDpi();
 }
 
-}  // namespace tovarin::ui
+}  // namespace tovarin::skin

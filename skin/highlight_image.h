@@ -6,9 +6,9 @@
 #include <functional>
 #include <string>
 
-#include "ui/picture.h"
+#include "skin/picture.h"
 
-namespace tovarin::ui {
+namespace tovarin::skin {
 
 class SkinForm;
 class THighlightImage;
@@ -76,4 +76,4 @@ private:
     LPCWSTR cursor_ = IDC_ARROW;
 };
 
-}  // namespace tovarin::ui
+}  // namespace tovarin::skin

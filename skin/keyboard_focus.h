@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "ui/highlight_image.h"
-#include "ui/layout.h"
+#include "skin/highlight_image.h"
+#include "skin/layout.h"
 
-namespace tovarin::ui {
+namespace tovarin::skin {
 
 class SkinForm;
 
@@ -78,4 +78,4 @@ private:
     bool cues_ = false;
 };
 
-}  // namespace tovarin::ui
+}  // namespace tovarin::skin

@@ -1,10 +1,10 @@
-#include "ui/font_choice.h"
+#include "skin/font_choice.h"
 
 #include <windows.h>
 
 #include <cwchar>
 
-namespace tovarin::ui {
+namespace tovarin::skin {
 namespace {
 
 int CALLBACK FaceFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
@@ -57,4 +57,4 @@ SIZE TextExtent(HWND window, HFONT font, const std::wstring& text, SIZE fallback
     return extent;
 }
 
-}  // namespace tovarin::ui
+}  // namespace tovarin::skin

@@ -11,14 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "app/application.h"
 #include "common/handles.h"
-#include "ui/accessible_form.h"
-#include "ui/highlight_image.h"
-#include "ui/keyboard_focus.h"
-#include "ui/layout.h"
+#include "skin/accessible_form.h"
+#include "skin/highlight_image.h"
+#include "skin/keyboard_focus.h"
+#include "skin/layout.h"
 
-namespace tovarin::ui {
+namespace tovarin::skin {
 
 struct FormStyle {
     std::string className;  // registered once per process
@@ -75,7 +74,7 @@ struct ControlFacts {
     std::string value;  // an edit's text, a progress bar's percentage
 };
 
-class SkinForm : public app::OwnedWindow, private AccessibleSource {
+class SkinForm : private AccessibleSource {
 public:
     virtual ~SkinForm();
     SkinForm(const SkinForm&) = delete;
@@ -87,8 +86,8 @@ public:
     void Hide();
 
     // Runs a modal loop: the thread's other windows are disabled until
-    // CloseModal is called or the application is terminating.
-    void ShowModal();
+    // CloseModal is called, `ended` (when given) turns true or a quit arrives.
+    void ShowModal(const std::function<bool()>& ended = {});
     void CloseModal() { modalDone_ = true; }
 
     // The display resolution the window is laid out for.
@@ -196,4 +195,4 @@ private:
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
-}  // namespace tovarin::ui
+}  // namespace tovarin::skin

@@ -1,11 +1,11 @@
-#include "ui/layout.h"
+#include "skin/layout.h"
 
 #include <charconv>
 
 #include "common/resource_data.h"
 #include "common/text.h"
 
-namespace tovarin::ui {
+namespace tovarin::skin {
 namespace {
 
 // Words of one line: split at blanks, a double-quoted stretch kept whole
@@ -167,4 +167,4 @@ std::optional<Layout> LoadLayout(const char* name) {
     return Layout::Parse(text);
 }
 
-}  // namespace tovarin::ui
+}  // namespace tovarin::skin

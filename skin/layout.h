@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-namespace tovarin::ui {
+namespace tovarin::skin {
 
 // Layouts are written for this display resolution (100 % scale).
 inline constexpr int kLayoutDpi = 96;
@@ -81,4 +81,4 @@ std::optional<Layout> LoadLayout(const char* name);
 inline int Width(const RECT& r) { return r.right - r.left; }
 inline int Height(const RECT& r) { return r.bottom - r.top; }
 
-}  // namespace tovarin::ui
+}  // namespace tovarin::skin

@@ -1,16 +1,15 @@
-#include "ui/skin_form.h"
+#include "skin/skin_form.h"
 
 #include <windowsx.h>
 
 #include <set>
 
-#include "app/application.h"
 #include "common/product_info.h"
 #include "common/text.h"
-#include "ui/font_choice.h"
-#include "ui/window_dpi.h"
+#include "skin/font_choice.h"
+#include "skin/window_dpi.h"
 
-namespace tovarin::ui {
+namespace tovarin::skin {
 namespace {
 
 // The frame drawn around the client area, in 96-DPI pixels.
@@ -188,14 +187,14 @@ void SkinForm::Hide() {
     ShowWindow(hwnd_, SW_HIDE);
 }
 
-void SkinForm::ShowModal() {
+void SkinForm::ShowModal(const std::function<bool()>& ended) {
     if (!hwnd_) return;
     auto disabled = std::make_unique<ThreadWindowsDisabled>(hwnd_);
     modalDone_ = false;
     const auto alive = alive_;
     Show();
     MSG msg;
-    while (*alive && !modalDone_ && !app::Terminated()) {
+    while (*alive && !modalDone_ && !(ended && ended())) {
         const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
         if (got == 0) {
             PostQuitMessage(static_cast<int>(msg.wParam));  // the outer loop must see it too
@@ -454,4 +453,4 @@ void SkinForm::ButtonUp(MouseButton button, POINT client) {
     if (IsWindowVisible(hwnd_) && PtInRect(&r, p)) TrackHover(p);
 }
 
-}  // namespace tovarin::ui
+}  // namespace tovarin::skin

@@ -13,7 +13,7 @@
 
 #include "common/handles.h"
 
-namespace tovarin::ui {
+namespace tovarin::skin {
 
 struct AccessibleItem {
     std::wstring name;
@@ -65,4 +65,4 @@ void UnnameChildWindow(HWND child);
 // Announces a change of the item at `index` (-1: the window's client object).
 void NotifyItem(DWORD event, HWND window, int index);
 
-}  // namespace tovarin::ui
+}  // namespace tovarin::skin

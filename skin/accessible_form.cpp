@@ -1,10 +1,10 @@
-#include "ui/accessible_form.h"
+#include "skin/accessible_form.h"
 
 #include <atomic>
 
 #include "common/system_library.h"
 
-namespace tovarin::ui {
+namespace tovarin::skin {
 namespace {
 
 BSTR Bstr(const std::wstring& text) { return SysAllocStringLen(text.data(), static_cast<UINT>(text.size())); }
@@ -286,4 +286,4 @@ void NotifyItem(DWORD event, HWND window, int index) {
     if (window) NotifyWinEvent(event, window, OBJID_CLIENT, index + 1);
 }
 
-}  // namespace tovarin::ui
+}  // namespace tovarin::skin

@@ -1,4 +1,4 @@
-#include "ui/picture.h"
+#include "skin/picture.h"
 
 #include <algorithm>
 #include <climits>
@@ -10,13 +10,13 @@
 
 #include "common/resource_data.h"
 #include "common/text.h"
-#include "ui/layout.h"
+#include "skin/layout.h"
 
 extern "C" {
 #include <jpeglib.h>
 }
 
-namespace tovarin::ui {
+namespace tovarin::skin {
 namespace {
 
 // libjpeg reports fatal errors through a callback that must not return; jump
@@ -221,4 +221,4 @@ Picture DecodeJpeg(const unsigned char* data, std::size_t size) {
     return Picture(UniqueBitmap(DecodeJpegToDib(data, static_cast<unsigned long>(size))));
 }
 
-}  // namespace tovarin::ui
+}  // namespace tovarin::skin

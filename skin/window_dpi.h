@@ -4,10 +4,10 @@
 // than Windows 7, so they are looked up at run time.
 #include <windows.h>
 
-namespace tovarin::ui {
+namespace tovarin::skin {
 
 // The DPI of the window's monitor where the system can tell it (Windows 10
 // 1607 on), otherwise the screen's (the system DPI). Null: the system DPI.
 int WindowDpi(HWND window);
 
-}  // namespace tovarin::ui
+}  // namespace tovarin::skin

@@ -1,20 +1,21 @@
-#include "ui/keyboard_focus.h"
+#include "skin/keyboard_focus.h"
 
 #include <algorithm>
 #include <climits>
 #include <optional>
 
+#include "common/system_library.h"
 #include "common/text.h"
-#include "ui/accessible_form.h"
-#include "ui/skin_form.h"
+#include "skin/accessible_form.h"
+#include "skin/skin_form.h"
 
-namespace tovarin::ui {
+namespace tovarin::skin {
 namespace {
 
 // The last input on any form came from the keyboard (user-interface thread only).
 bool lastInputKeyboard = false;
 
-constexpr wchar_t kOldProcProperty[] = L"TovarinFormKeysProc";
+constexpr UINT_PTR kFormKeysSubclass = 1;
 // The mark lies this far outside the control, so it never covers its picture.
 constexpr int kMarkGap = 2;
 
@@ -34,10 +35,10 @@ std::optional<ControlRole> RoleNamed(const std::string& name) {
 bool FormKey(WPARAM key) { return key == VK_TAB || key == VK_RETURN || key == VK_ESCAPE; }
 
 // A child window's Tab, Return and Escape belong to its form; the character
-// messages they make are swallowed, so the edit does not beep.
-LRESULT CALLBACK ForwardFormKeys(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    const auto old = reinterpret_cast<WNDPROC>(GetPropW(hwnd, kOldProcProperty));
-    if (!old) return DefWindowProcW(hwnd, msg, wp, lp);
+// messages they make are swallowed, so the edit does not beep. Installed only
+// once the subclassing helpers are bound.
+LRESULT CALLBACK ForwardFormKeys(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR) {
+    const ComCtlFunctions& comctl = *ComCtl();
     if (msg == WM_KEYDOWN && FormKey(wp)) {
         SendMessageW(GetParent(hwnd), msg, wp, lp);
         return 0;
@@ -45,10 +46,9 @@ LRESULT CALLBACK ForwardFormKeys(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_CHAR && (wp == L'\t' || wp == L'\r' || wp == 0x1B)) return 0;
     if (msg == WM_NCDESTROY) {
         UnnameChildWindow(hwnd);
-        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
-        RemovePropW(hwnd, kOldProcProperty);
+        comctl.RemoveWindowSubclass(hwnd, ForwardFormKeys, id);
     }
-    return CallWindowProcW(old, hwnd, msg, wp, lp);
+    return comctl.DefSubclassProc(hwnd, msg, wp, lp);
 }
 
 }  // namespace
@@ -89,11 +89,9 @@ void KeyboardFocus::AttachChild(const std::string& control, HWND child) {
         c.child = child;
         if (child && c.role == ControlRole::Edit) NameChildWindow(child, Widen(c.label));
     }
-    if (!child || GetPropW(child, kOldProcProperty)) return;
-    const LONG_PTR old = GetWindowLongPtrW(child, GWLP_WNDPROC);
-    if (SetPropW(child, kOldProcProperty, reinterpret_cast<HANDLE>(old))) {
-        SetWindowLongPtrW(child, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ForwardFormKeys));
-    }
+    // Without the helpers (no comctl32) the child keeps its own keys.
+    const ComCtlFunctions* comctl = ComCtl();
+    if (child && comctl) comctl->SetWindowSubclass(child, ForwardFormKeys, kFormKeysSubclass, 0);
 }
 
 THighlightImage* KeyboardFocus::Named(const std::string& control) const {
@@ -220,4 +218,4 @@ void KeyboardFocus::PaintMark(HDC dc) const {
     DrawFocusRect(dc, &r);
 }
 
-}  // namespace tovarin::ui
+}  // namespace tovarin::skin

@@ -1,10 +1,10 @@
-#include "ui/highlight_image.h"
+#include "skin/highlight_image.h"
 
 #include <algorithm>
 
-#include "ui/skin_form.h"
+#include "skin/skin_form.h"
 
-namespace tovarin::ui {
+namespace tovarin::skin {
 
 THighlightImage::THighlightImage(SkinForm& owner, std::string name, RECT bounds)
     : owner_(owner), name_(std::move(name)), bounds_(bounds) {}
@@ -65,4 +65,4 @@ void THighlightImage::Paint(HDC dc) const {
 
 void THighlightImage::Invalidate() const { owner_.InvalidateArea(bounds_); }
 
-}  // namespace tovarin::ui
+}  // namespace tovarin::skin

@@ -1,9 +1,9 @@
 // The keyboard and the screen reader's side of a skinned form.
-#include "ui/skin_form.h"
+#include "skin/skin_form.h"
 
 #include "common/text.h"
 
-namespace tovarin::ui {
+namespace tovarin::skin {
 namespace {
 
 // lParam: the item's index. Posted, so that an action asked for by a screen
@@ -106,4 +106,4 @@ bool SkinForm::HandleAccessMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& resu
     }
 }
 
-}  // namespace tovarin::ui
+}  // namespace tovarin::skin
