@@ -72,10 +72,6 @@ struct LocalFreeFn {
 struct FindCloseFn {
     void operator()(HANDLE h) const { ::FindClose(h); }
 };
-struct LocalFreeFn {
-    void operator()(void* p) const { ::LocalFree(p); }
-};
-
 // Kernel objects that use null for "none" (mutex, thread, event).
 using UniqueHandle = UniqueResource<HANDLE, nullptr, CloseHandleFn>;
 // File handles use INVALID_HANDLE_VALUE for "none".
