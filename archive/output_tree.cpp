@@ -107,8 +107,9 @@ HRESULT OutputTree::Folder(const std::wstring& relative, const Entry*& folder) {
     return S_OK;
 }
 
-// A link opened as itself shows as a reparse point; one the file system
-// followed anyway shows in where the entry resolved to.
+// A link opened as itself shows as a reparse point. A file system that
+// followed it anyway (Wine does) shows it in where the entry resolved to,
+// wherever the system can say (Wine cannot past MAX_PATH characters).
 HRESULT OutputTree::OpenChecked(const Entry& parent, std::wstring_view name, EntryKind kind, Entry& entry) {
     UniqueFile handle;
     const HRESULT result = OpenEntry(parent.handle.get(), name, kind, handle);
@@ -116,7 +117,7 @@ HRESULT OutputTree::OpenChecked(const Entry& parent, std::wstring_view name, Ent
     const bool plain = kind == EntryKind::Folder ? IsPlainFolder(handle.get()) : IsPlainFile(handle.get());
     if (!plain) return kNotWhereExpected;
     std::optional<std::wstring> resolved = ResolvedPath(handle.get());
-    if (parent.resolved && (!resolved || !IsEntryOf(*parent.resolved, name, *resolved))) return kNotWhereExpected;
+    if (parent.resolved && resolved && !IsEntryOf(*parent.resolved, name, *resolved)) return kNotWhereExpected;
     entry.handle = std::move(handle);
     entry.resolved = std::move(resolved);
     return S_OK;
