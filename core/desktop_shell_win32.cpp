@@ -59,7 +59,8 @@ public:
         const UniqueBstr file = Bstr(request.file);
         if (!file) return E_OUTOFMEMORY;
         UniqueVariant none;
-        UniqueVariant directory = request.directory.empty() ? UniqueVariant() : UniqueVariant::String(Bstr(request.directory));
+        UniqueVariant directory =
+            request.directory.empty() ? UniqueVariant() : UniqueVariant::String(Bstr(request.directory));
         UniqueVariant verb = UniqueVariant::String(UniqueBstr(SysAllocString(kVerb)));
         UniqueVariant show = UniqueVariant::Int(SW_SHOWNORMAL);
         return dispatch_->ShellExecute(file.get(), none.get(), directory.get(), verb.get(), show.get());

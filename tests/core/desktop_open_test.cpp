@@ -47,16 +47,16 @@ TEST(DesktopOpen, OneRoadChosenBeforeTheStartAndNoSecondTry) {
         {"shell elevated as this process", true, ShellProcess::Elevated, S_OK, false},
         {"shell process could not be told", true, ShellProcess::Unknown, S_OK, false},
     };
-    const OpenRequest request{kOwner, "D:\\Program Files\\Tovarin\\Tovarin.exe", "D:\\Program Files\\Tovarin"};
+    const std::string target = "D:\\Program Files\\Tovarin\\Tovarin.exe", dir = "D:\\Program Files\\Tovarin";
+    const OpenRequest request{kOwner, target, dir};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         FakeShell shell;
         shell.reach = {row.dispatchHeld, row.process};
         shell.shellResult = row.shellResult;
         OpenAsDesktopUser(request, shell);
-        const std::string opened = row.throughShell
-                                       ? "shell D:\\Program Files\\Tovarin\\Tovarin.exe|D:\\Program Files\\Tovarin"
-                                       : "direct owner D:\\Program Files\\Tovarin\\Tovarin.exe|D:\\Program Files\\Tovarin";
+        // The direct road keeps the owner window; both keep the file and the directory.
+        const std::string opened = (row.throughShell ? "shell " : "direct owner ") + target + "|" + dir;
         EXPECT_EQ(shell.calls, (std::vector<std::string>{"reach", opened}));
     }
 }

@@ -143,6 +143,40 @@ def huge_stage():
     return stage
 
 
+def processes(s):
+    """Every process of the prefix: pid, parent pid, whether its token is
+    elevated ("1", "0", "-" when unreadable) and its file name."""
+    rows = []
+    for line in s.tool("processes").splitlines():
+        head, _, exe = line.partition(' "')
+        pid, parent, elevated = head.split()
+        rows.append((int(pid), int(parent), elevated, exe.rstrip('"')))
+    return rows
+
+
+class LimitedShellSession(harness.Session):
+    """A session whose desktop shell runs with a standard user's limited token,
+    as Explorer does on Windows. Wine gives every process, its own desktop
+    shell too, a full administrator token; here the shell is started first,
+    with the limited token linked to Wine's, before anything else opens the
+    desktop."""
+
+    def warm(self):
+        # A server left running (the unit tests keep theirs warm) has its elevated shell already.
+        self.kill_all()
+        subprocess.run(["wineserver", "-p60"], env=self.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        watcher = harness.Watcher(self, "limited", r"C:\windows\explorer.exe", "/desktop")
+        end = time.time() + WINDOW_WAIT
+        while time.time() < end and not watcher.read().startswith(b"ready"):
+            time.sleep(0.1)
+        self.shell_pid = int(watcher.read().split()[1])
+        super().warm()
+        owner = self.tool("desktop").strip()
+        if owner != str(self.shell_pid):
+            raise RuntimeError(f"the desktop belongs to {owner}, not to the limited shell {self.shell_pid}")
+
+
 class Run:
     """One install attempt's places, as the installer sees and the test checks them."""
 
@@ -203,13 +237,13 @@ class FaultMatrix(unittest.TestCase):
     # ---- the shared frame of every row -----------------------------------------
 
     @contextlib.contextmanager
-    def session(self, mode="ok"):
+    def session(self, mode="ok", kind=harness.Session):
         """A receiver answering in the given way ("absent": none at all), the
-        display and a Wine session, all ended when the block ends."""
+        display and a Wine session of the kind given, all ended when the block ends."""
         with contextlib.ExitStack() as stack:
             receiver = stack.enter_context(harness.Receiver(PORT, mode)) if mode != "absent" else None
             display = stack.enter_context(harness.Display())
-            s = stack.enter_context(harness.Session(display, SHOTS / self.id().rsplit(".", 1)[-1]))
+            s = stack.enter_context(kind(display, SHOTS / self.id().rsplit(".", 1)[-1]))
             with self.cleanups():
                 yield receiver, s
 
@@ -697,6 +731,33 @@ class FaultMatrix(unittest.TestCase):
                              "a product file was written")
             self.assertOnlyInstallWrites(run)
 
+    def test_row19_product_started_as_the_desktop_user(self):
+        # Through the desktop shell, the product is Explorer's child with
+        # Explorer's limited token. The road closed, the installer starts it
+        # itself: Wine's own shell is elevated like the installer; without
+        # Wine's shell interface proxies the walk to the shell's dispatch
+        # object fails half way.
+        no_proxies = {"WINEDLLOVERRIDES": harness.wine_env()["WINEDLLOVERRIDES"] + ";actxprxy=d"}
+        for case, kind, env in (("limited shell", LimitedShellSession, None),
+                                ("elevated shell", harness.Session, None),
+                                ("walk broken", LimitedShellSession, no_proxies)):
+            with self.subTest(case), self.session(kind=kind) as (receiver, s):
+                run = Run(s)
+                self.prepare(run)
+                proc = self.launch(s, EXE, env=env)
+                installer = self.click_install(s).w.pid
+                self.assertInstalled(s, receiver, run, proc)
+                table = processes(s)
+                products = [p for p in table if p[3].lower() == "tovarin.exe"]
+                self.assertEqual(len(products), 1, "the product started once")
+                _, parent, elevated, _ = products[0]
+                if case == "limited shell":
+                    self.assertEqual((parent, elevated), (s.shell_pid, "0"),
+                                     f"the desktop shell's child, with its token: {table}")
+                    self.assertIn((parent, "explorer.exe"), [(p[0], p[3].lower()) for p in table])
+                else:
+                    self.assertEqual((parent, elevated), (installer, "1"), f"the installer's child: {table}")
+                self.assertOnlyInstallWrites(run)
 
 if __name__ == "__main__":
     unittest.main()

@@ -25,10 +25,18 @@
 //                               installer phase mark; once MARK was read it prints "held" and
 //                               withholds the buffer, so the next mark's writer waits (up to
 //                               10 s), until FILE exists; then "released". Ends after SECONDS.
+//   wintool limited EXE [ARGS]  starts EXE with the limited token linked to this process's own
+//                               (the token a desktop shell has on Windows), waits until it idles
+//                               for input, prints "ready PID" and stays until it ends: Wine closes
+//                               a desktop whose last user besides its shell has gone
+//   wintool desktop             the pid of the process that owns the desktop window (its shell)
+//   wintool processes           every process, a line each: pid, parent pid, elevated (1, 0, or -
+//                               when its token cannot be read), "exe"
 // Window handles are printed and taken in decimal. Output is UTF-8.
 #include <windows.h>
 
 #include <oleacc.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -224,6 +232,66 @@ int Pause(const std::wstring& mark, const wchar_t* release, DWORD seconds) {
     return 0;
 }
 
+const char* Elevated(DWORD pid) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process) return "-";
+    HANDLE token = nullptr;
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    const bool read = OpenProcessToken(process, TOKEN_QUERY, &token) &&
+                      GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+    if (token) CloseHandle(token);
+    CloseHandle(process);
+    return read ? (elevation.TokenIsElevated ? "1" : "0") : "-";
+}
+
+int StartLimited(int argc, wchar_t** argv) {
+    HANDLE own = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY | TOKEN_DUPLICATE, &own)) return 1;
+    TOKEN_LINKED_TOKEN linked{};
+    DWORD size = 0;
+    const BOOL gotLinked = GetTokenInformation(own, TokenLinkedToken, &linked, sizeof linked, &size);
+    CloseHandle(own);
+    if (!gotLinked) return 1;
+    HANDLE primary = nullptr;
+    const BOOL duplicated =
+        DuplicateTokenEx(linked.LinkedToken, MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary, &primary);
+    CloseHandle(linked.LinkedToken);
+    if (!duplicated) return 1;
+    std::wstring line;
+    for (int i = 2; i < argc; ++i) line += (i > 2 ? L" \"" : L"\"") + std::wstring(argv[i]) + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    const BOOL started =
+        CreateProcessAsUserW(primary, argv[2], line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+    CloseHandle(primary);
+    if (!started) return 1;
+    WaitForInputIdle(pi.hProcess, 60000);
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "ready %lu\n", static_cast<unsigned long>(pi.dwProcessId));
+    Out(buf);
+    CloseHandle(pi.hThread);
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    CloseHandle(pi.hProcess);
+    return 0;
+}
+
+int Processes() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 1;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%lu %lu %s ", static_cast<unsigned long>(entry.th32ProcessID),
+                      static_cast<unsigned long>(entry.th32ParentProcessID), Elevated(entry.th32ProcessID));
+        Out(buf + Utf8(L"\"" + std::wstring(entry.szExeFile) + L"\"\n"));
+    }
+    CloseHandle(snapshot);
+    return 0;
+}
+
 BOOL CALLBACK EachTop(HWND w, LPARAM) {
     if (IsWindowVisible(w)) Describe(w);
     return TRUE;
@@ -243,6 +311,15 @@ int wmain(int argc, wchar_t** argv) {
         EnumWindows(EachTop, 0);
         return 0;
     }
+    if (cmd == L"processes") return Processes();
+    if (cmd == L"desktop") {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(GetDesktopWindow(), &pid);
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%lu\n", static_cast<unsigned long>(pid));
+        Out(buf);
+        return pid ? 0 : 1;
+    }
     if (cmd == L"version") {
         using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
         const auto get = reinterpret_cast<RtlGetVersionFn>(
@@ -256,6 +333,7 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     }
     if (argc < 3) return 2;
+    if (cmd == L"limited") return StartLimited(argc, argv);
     if (cmd == L"run") {
         int i = 2;
         for (; i + 1 < argc; ++i) {
