@@ -602,6 +602,7 @@ class FaultMatrix(unittest.TestCase):
             self.prepare(run)
             self.user_temp = first / "user-temp.txt"
             pause = harness.Watcher(s, "pause", "library-checked", winpath(release), INSTALL_WAIT)
+            self.addCleanup(pause.out.close)
             proc = self.launch(s, EXE, {"TEMP": run.temp_win})
             self.click_install(s)
             end = time.time() + INSTALL_WAIT
@@ -613,11 +614,13 @@ class FaultMatrix(unittest.TestCase):
             repointed.symlink_to(second)
             os.replace(repointed, link)
             release.touch()
+            failed = self.failedOrSucceeded(s, receiver, proc)
+            self.assertFalse((second / "7z.dll.loaded").exists(), "the impostor was loaded")
+            self.assertFalse(failed, "the install failed")
             self.assertInstalled(s, receiver, run, proc)
             # The mark after the hold arrived: the load waited for the re-point.
             marks = pause.read().decode().split()
             self.assertLess(marks.index("held"), marks.index("library-load"))
-            self.assertFalse((second / "7z.dll.loaded").exists(), "the impostor was loaded")
             self.assertOnlyInstallWrites(run, [first / "tovarin.7z", first / "7z.dll", release])
 
     def test_row15_product_folder_under_a_parent_users_may_change(self):
