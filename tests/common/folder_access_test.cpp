@@ -75,6 +75,7 @@ TEST(FinalPathIs, TheFileInsideTheFolderAndNothingElse) {
         {L"\\\\?\\C:\\Users\\victim\\belvastro\\.lock", L"\\\\?\\C:\\Users\\li", false},
         {L"\\\\?\\C:\\Users\\li2\\belvastro\\.lock", L"\\\\?\\C:\\Users\\li", false},
         {L"\\\\?\\C:\\Users\\li\\x\\belvastro\\.lock", L"\\\\?\\C:\\Users\\li", false},
+        {L"\\\\?\\C:\\Users\\li\\belvastr0\\.lock", L"\\\\?\\C:\\Users\\li", false},  // a sibling
         {L"\\\\?\\C:\\Users\\li\\belvastro\\.lock2", L"\\\\?\\C:\\Users\\li", false},
         {L"\\\\?\\C:\\Windows\\System32\\config\\SAM", L"\\\\?\\C:\\Users\\li", false},
         {L"\\\\?\\C:\\Users\\li\\belvastro\\.lock", L"", false},

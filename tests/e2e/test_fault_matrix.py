@@ -509,9 +509,11 @@ class FaultMatrix(unittest.TestCase):
 
     def test_row09_library_swapped(self):
         # A held file is the failure road. A rewrite races the installer's own
-        # write: it fails safe when it lands between the write and the load, and
-        # leaves the real library and a full install when it loses every race
-        # (both seen, by load). The impostor never loads.
+        # write of the copy in TEMP: it fails safe when the rewriter holds the
+        # file as the installer writes it, and leaves a full install when not;
+        # that copy is never loaded, so the impostor never is. (Whether the
+        # exit came 3 s after the hide is not judged here: under an emulated
+        # Wine the look for the error dialog can outlast it.)
         for name in ("held open for writing", "rewritten after the write"):
             with self.subTest(name), self.session() as (receiver, s):
                 run = Run(s)
@@ -529,7 +531,7 @@ class FaultMatrix(unittest.TestCase):
                 if name == "held open for writing" or self.failedOrSucceeded(s, receiver, proc):
                     self.assertFailureRoad(s, receiver, run, "exit", proc)
                 else:
-                    self.assertInstalled(s, receiver, run, proc)
+                    self.assertInstalled(s, receiver, run, proc, timed=False)
                 self.assertFalse((run.temp / "7z.dll.loaded").exists(), "the impostor was loaded")
                 self.assertOnlyInstallWrites(run)
 
@@ -639,6 +641,7 @@ class FaultMatrix(unittest.TestCase):
             self.prepare(run)
             self.user_temp = first / "user-temp.txt"
             pause = harness.Watcher(s, "pause", "library-checked", winpath(release), INSTALL_WAIT)
+            self.addCleanup(pause.out.close)
             proc = self.launch(s, EXE, {"TEMP": run.temp_win})
             self.click_install(s)
             end = time.time() + INSTALL_WAIT
@@ -650,11 +653,14 @@ class FaultMatrix(unittest.TestCase):
             repointed.symlink_to(second)
             os.replace(repointed, link)
             release.touch()
-            self.assertInstalled(s, receiver, run, proc)
+            failed = self.failedOrSucceeded(s, receiver, proc)
+            self.assertFalse((second / "7z.dll.loaded").exists(), "the impostor was loaded")
+            self.assertFalse(failed, "the install failed")
+            # Untimed: the look for the error dialog can outlast the 3 s.
+            self.assertInstalled(s, receiver, run, proc, timed=False)
             # The mark after the hold arrived: the load waited for the re-point.
             marks = pause.read().decode().split()
             self.assertLess(marks.index("held"), marks.index("library-load"))
-            self.assertFalse((second / "7z.dll.loaded").exists(), "the impostor was loaded")
             self.assertOnlyInstallWrites(run, [first / "tovarin.7z", first / "7z.dll", release])
 
     def test_row15_product_folder_under_a_parent_users_may_change(self):
