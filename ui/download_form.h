@@ -81,6 +81,18 @@ private:
     int fillOffset_ = 3;
     int fillWidth_ = 0;
     DownloadHost* host_ = nullptr;  // not owned: hosts outlive their windows
+
+    // The user-interface thread runs above the library's decoding threads
+    // while this window is up: with as many of them as processors it would
+    // otherwise wait its turn behind them for every redraw and message.
+    class UiThreadAhead {
+    public:
+        UiThreadAhead() { ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL); }
+        ~UiThreadAhead() { ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_NORMAL); }
+        UiThreadAhead(const UiThreadAhead&) = delete;
+        UiThreadAhead& operator=(const UiThreadAhead&) = delete;
+    };
+    UiThreadAhead ahead_;
 };
 
 }  // namespace tovarin::ui
