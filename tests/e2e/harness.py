@@ -12,7 +12,7 @@ import time
 from dataclasses import dataclass, field
 from pathlib import Path
 
-from layout import PROGRESS
+from layout import DIALOG, PROGRESS
 
 REPO = Path(__file__).resolve().parents[2]
 SCREEN = (1024, 768)
@@ -312,6 +312,15 @@ class Session:
 
     def click(self, x, y, button=1):
         self.xdo("mousemove", "--sync", x, y, "click", button)
+
+    def end_installer(self, window):
+        """Ends the installer as a user does: the system's close command on the
+        main window (Alt+F4) asks first, and the confirmation's exit button ends it."""
+        self.tool("close", window.hwnd)
+        dialog = self.wait_window("CloseDialogForm", 20)
+        exit_button = DIALOG["ExitButtonImage"]
+        time.sleep(0.3)
+        self.click(dialog.x + 1 + exit_button.x + exit_button.w // 2, dialog.y + 1 + exit_button.y + exit_button.h // 2)
 
 
 # Picture states on screen: a control's area in a screenshot against the

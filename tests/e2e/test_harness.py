@@ -1,5 +1,6 @@
 """The harness itself: the installer starts under Wine, shows its window with
-the application title, and ends when the test closes it."""
+the application title, and ends when the test closes it (through the exit
+confirmation)."""
 import os
 import sys
 import unittest
@@ -17,7 +18,7 @@ class HarnessTest(unittest.TestCase):
             window = s.wait_window(harness.TITLE)
             self.assertTrue(window.visible)
             self.assertTrue(s.screenshot("window").stat().st_size > 0)
-            s.tool("close", window.hwnd)
+            s.end_installer(window)
             self.assertEqual(proc.wait(30), 0)
 
 

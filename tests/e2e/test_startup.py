@@ -79,14 +79,15 @@ class StartupTest(unittest.TestCase):
             self.assertEqual([w.title for w in s.windows() if w.pid == window.pid], [harness.TITLE])
             self.assertIsNone(first.poll())
 
-            # Once the first has ended, a new start is welcome again.
-            s.tool("close", window.hwnd)
+            # Once the first has ended (its exit confirmation sends one event), a
+            # new start is welcome again.
+            s.end_installer(window)
             self.assertEqual(first.wait(30), 0)
             third = s.start(EXE)
             again = s.wait_window(harness.TITLE)
-            self.assertEqual(len(receiver.wait_for(2, 20)), 2)
-            self.assertEqual(receiver.snapshot()[1].target, OPENED_TARGET)
-            s.tool("close", again.hwnd)
+            self.assertEqual(len(receiver.wait_for(3, 20)), 3)
+            self.assertEqual(receiver.snapshot()[2].target, OPENED_TARGET)
+            s.end_installer(again)
             self.assertEqual(third.wait(30), 0)
 
     def test_endpoint_that_never_answers_delays_nothing(self):
@@ -99,7 +100,7 @@ class StartupTest(unittest.TestCase):
             self.assertEqual(len(receiver.wait_for(1, 20)), 1)
             self.assertFalse(receiver.release.is_set())
             json.loads(receiver.snapshot()[0].body.decode("utf-8"))
-            s.tool("close", window.hwnd)
+            s.end_installer(window)
             self.assertEqual(proc.wait(10), 0)
 
     def test_no_endpoint_shows_the_user_nothing(self):
@@ -109,7 +110,7 @@ class StartupTest(unittest.TestCase):
             time.sleep(3)  # the refused send has long failed by now
             self.assertEqual([w.title for w in s.windows() if w.pid == window.pid], [harness.TITLE])
             self.assertIsNone(proc.poll())
-            s.tool("close", window.hwnd)
+            s.end_installer(window)
             self.assertEqual(proc.wait(30), 0)
 
 

@@ -249,6 +249,16 @@ TEST_F(MainFormTest, PathEditIsCopiedIntoTheInstallDirAtEveryKeystroke) {
     EXPECT_EQ(state::InstallDir(), "E:\\安");
 }
 
+// The path edit hands Tab to its form, so the focus moves on instead of
+// staying in the edit.
+TEST_F(MainFormTest, TabInThePathEditMovesTheFocusOn) {
+    form->CustomPathImageClick();
+    SetFocus(form->CustomPathEdit());
+    ASSERT_EQ(GetFocus(), form->CustomPathEdit());
+    SendMessageW(form->CustomPathEdit(), WM_KEYDOWN, VK_TAB, 0);
+    EXPECT_EQ(GetFocus(), form->Handle());
+}
+
 TEST_F(MainFormTest, FailedCheckShowsTheErrorAndRetryKeepsTheUsersChoices) {
     form->CustomPathImageClick();
     form->OptionShortcutImageClick();
