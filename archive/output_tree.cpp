@@ -59,13 +59,8 @@ HRESULT OutputTree::CreateItemFile(std::wstring_view itemPath, UniqueFile& file)
     for (wchar_t& c : path) {
         if (c == L'/') c = L'\\';
     }
-    const std::size_t last = path.find_last_of(L'\\');
-    const Entry* folder = nullptr;
-    HRESULT result = last == std::wstring::npos ? Target(folder) : Folder(path.substr(0, last), folder);
-    if (FAILED(result)) return result;
     Entry opened;
-    const std::wstring_view name = std::wstring_view(path).substr(last == std::wstring::npos ? 0 : last + 1);
-    result = OpenChecked(*folder, name, EntryKind::File, opened);
+    const HRESULT result = OpenInFolder(path, EntryKind::File, opened);
     if (FAILED(result)) return result;
     // Replaced only now that it is known to be the file it should be.
     if (!::SetEndOfFile(opened.handle.get())) return LastErrorResult();
@@ -95,16 +90,20 @@ HRESULT OutputTree::Folder(const std::wstring& relative, const Entry*& folder) {
         folder = &found->second;
         return S_OK;
     }
-    const std::size_t last = relative.find_last_of(L'\\');
-    const Entry* parent = nullptr;
-    HRESULT result = last == std::wstring::npos ? Target(parent) : Folder(relative.substr(0, last), parent);
-    if (FAILED(result)) return result;
     Entry opened;
-    const std::wstring_view name = std::wstring_view(relative).substr(last == std::wstring::npos ? 0 : last + 1);
-    result = OpenChecked(*parent, name, EntryKind::Folder, opened);
+    const HRESULT result = OpenInFolder(relative, EntryKind::Folder, opened);
     if (FAILED(result)) return result;
     folder = &folders_.emplace(relative, std::move(opened)).first->second;
     return S_OK;
+}
+
+HRESULT OutputTree::OpenInFolder(const std::wstring& relative, EntryKind kind, Entry& entry) {
+    const std::size_t last = relative.find_last_of(L'\\');
+    const Entry* parent = nullptr;
+    const HRESULT result = last == std::wstring::npos ? Target(parent) : Folder(relative.substr(0, last), parent);
+    if (FAILED(result)) return result;
+    const std::wstring_view name = std::wstring_view(relative).substr(last == std::wstring::npos ? 0 : last + 1);
+    return OpenChecked(*parent, name, kind, entry);
 }
 
 // A link opened as itself shows as a reparse point. A file system that

@@ -34,6 +34,8 @@ private:
     };
     HRESULT Target(const Entry*& target);
     HRESULT Folder(const std::wstring& relative, const Entry*& folder);
+    // Opens the entry at relative (backslash-separated) through its folder's handle.
+    HRESULT OpenInFolder(const std::wstring& relative, EntryKind kind, Entry& entry);
     static HRESULT OpenChecked(const Entry& parent, std::wstring_view name, EntryKind kind, Entry& entry);
 
     std::wstring target_;
