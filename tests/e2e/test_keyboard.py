@@ -157,9 +157,18 @@ class KeyboardTest(unittest.TestCase):
             self.assertTrue(items["立即安装"].has(FOCUSED))
             events = Events(s, main.w.pid, 12)
             watcher = Values(s, "TDownloadForm", 1, 60)
+            # The worker held at its first mark while the tree is read: a fast
+            # install would otherwise be over, its thread in the closing
+            # pause, before the reader has started under Wine.
+            release = Path(s.env["WINEPREFIX"]) / "drive_c" / "tovarin-release-keyboard"
+            release.unlink(missing_ok=True)
+            self.addCleanup(release.unlink, True)
+            hold = harness.Watcher(s, "pause", "worker", r"C:\tovarin-release-keyboard", 120)
+            self.addCleanup(hold.out.close)
             self.keys(s, "return")
             progress = s.wait_window(harness.TITLE, 30, cls="TDownloadForm")
             window, bars = tree(s, progress.hwnd)
+            release.touch()
             self.assertEqual((window.role, window.name), (CLIENT, harness.TITLE))
             self.assertEqual([(b.name, b.role) for b in bars.values()], [("安装进度", PROGRESSBAR)])
             self.assertEqual(proc.wait(60), 0)
