@@ -237,9 +237,34 @@ class Session:
 
     def warm(self):
         # Start the Wine server and its background processes with no pipe of
-        # ours, so a later captured call is not held open by them.
-        subprocess.run([str(REPO / "scripts/wine-run"), "cmd", "/c", "exit"], env=self.env,
-                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+        # ours, so a later captured call is not held open by them. A boot that
+        # deadlocks (seen under qemu: two services.exe waiting on each other,
+        # a server that no longer answers "wineserver -k") is ended hard and
+        # tried once more.
+        for timeout in (60, 120):
+            try:
+                subprocess.run([str(REPO / "scripts/wine-run"), "cmd", "/c", "exit"], env=self.env,
+                               stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                               timeout=timeout)
+                return
+            except subprocess.TimeoutExpired:
+                if timeout == 120:
+                    raise
+                self.kill_prefix_processes()
+
+    def kill_prefix_processes(self):
+        """SIGKILL for every Wine process (the loader, the server, or qemu
+        running them) of this session's prefix; the tests share its
+        environment, so the program run is what tells them apart."""
+        marker = ("WINEPREFIX=" + self.env["WINEPREFIX"]).encode()
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                program = os.readlink(f"/proc/{pid}/exe")
+                if ("/wine" in program or "qemu-i386" in program) and \
+                        marker in Path(f"/proc/{pid}/environ").read_bytes().split(b"\0"):
+                    os.kill(int(pid), 9)
+            except OSError:
+                pass
 
     def __exit__(self, *exc):
         self.kill_all()
