@@ -3,6 +3,7 @@
 #include <atomic>
 #include <vector>
 
+#include "common/scoped_count.h"
 #include "common/text.h"
 #include "core/finish_install.h"
 #include "core/payload_files.h"
@@ -63,7 +64,7 @@ public:
             return;
         }
         handOff_->Call([this, &call] {
-            const Synchronizing inside(synchronizing_);
+            const ScopedCount inside(synchronizing_);
             call();
         });
     }
@@ -99,18 +100,6 @@ public:
 private:
     DownloadHost(TDownloadForm& form, std::shared_ptr<skin::HandOff> handOff)
         : form_(&form), handOff_(std::move(handOff)) {}
-
-    // Counts the synchronised calls running, also when one throws.
-    class Synchronizing {
-    public:
-        explicit Synchronizing(int& count) : count_(count) { ++count_; }
-        ~Synchronizing() { --count_; }
-        Synchronizing(const Synchronizing&) = delete;
-        Synchronizing& operator=(const Synchronizing&) = delete;
-
-    private:
-        int& count_;
-    };
 
     ProgressMailbox progress_;
     std::atomic<bool> ended_{false};

@@ -1,24 +1,10 @@
 #include "ui/install_flow.h"
 
 #include "app/application.h"
+#include "common/scoped_count.h"
 #include "common/text.h"
 
 namespace tovarin::ui {
-namespace {
-
-// Counts the dialogs up, also when one throws.
-class Counted {
-public:
-    explicit Counted(int& count) : count_(count) { ++count_; }
-    ~Counted() { --count_; }
-    Counted(const Counted&) = delete;
-    Counted& operator=(const Counted&) = delete;
-
-private:
-    int& count_;
-};
-
-}  // namespace
 
 InstallFlow::InstallFlow(TDownloadForm::WorkerStart workerStart)
     : workerStart_(std::move(workerStart)),
@@ -59,7 +45,7 @@ bool InstallFlow::StartInstall() {
 std::optional<DialogAnswer> InstallFlow::ShowDialog(HWND reference, state::DialogKind kind,
                                                     const std::string& message,
                                                     const std::function<void()>& sendEvent) {
-    const Counted open(dialogsOpen_);
+    const ScopedCount open(dialogsOpen_);
     std::unique_ptr<TCloseDialogForm> dialog = makeDialog_(reference);
     if (dialog) dialog->ExitButtonImage().ShowState("");
     // The event goes out before the dialog shows, whatever the user then does.
@@ -70,7 +56,7 @@ std::optional<DialogAnswer> InstallFlow::ShowDialog(HWND reference, state::Dialo
 }
 
 DialogAnswer InstallFlow::FallBackToMessageBox(HWND reference, state::DialogKind kind, const std::string& message) {
-    const Counted open(dialogsOpen_);
+    const ScopedCount open(dialogsOpen_);
     const std::wstring text = Widen(message.empty() ? DefaultDialogMessage() : message);
     if (kind == state::DialogKind::Exit) {
         state::SetCurrentDialogKind(state::DialogKind::Exit);
