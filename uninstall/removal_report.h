@@ -16,7 +16,9 @@ struct RemovalReport {
     // The install directory stays because it holds what the record does not
     // list, or files changed since the install.
     bool installDirKept = false;
-    // Why, for Refused and Failed (not shown to the user as is).
+    // What the final message says (one of uninstall_texts.h).
+    std::string userText;
+    // Why, for Refused and Failed, in detail (not shown to the user).
     std::string failure;
 };
 
