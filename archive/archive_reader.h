@@ -4,10 +4,12 @@
 #include "archive/byte_stream.h"
 #include "archive/sevenzip_interfaces.h"
 #include "common/handles.h"
+#include "common/install_record.h"
 
 #include <cstdint>
 #include <exception>
 #include <string>
+#include <vector>
 
 namespace tovarin::archive {
 
@@ -37,6 +39,14 @@ struct DecodingLimits {
     std::uint64_t memory = 0;
 };
 
+// What ExtractTo put below its directory, paths relative to it, "\"
+// separated: the folders it created (not found there), each after its
+// parent, and every file it wrote, as the file was when its stream closed.
+struct WrittenItems {
+    std::vector<std::wstring> createdFolders;
+    std::vector<RecordedFile> files;
+};
+
 // {022CF785-3ECE-46EF-9755-291FA84CC6C9}
 inline constexpr GUID IID_I7zArchiveReader = {0x022CF785, 0x3ECE, 0x46EF, {0x97, 0x55, 0x29, 0x1F, 0xA8, 0x4C, 0xC6, 0xC9}};
 
@@ -64,6 +74,8 @@ struct I7zArchiveReader : IUnknown {
     // does the first item the library reports as not sound (checksum or data
     // error, unsupported method, password, ...), naming the item and the damage.
     virtual void ExtractTo(const std::string& directory) = 0;
+    // What the last ExtractTo wrote, also when it failed part way.
+    virtual WrittenItems LastWritten() = 0;
     virtual void SetPasswordCallback(void* sender, PasswordCallback callback) = 0;
     virtual void SetPassword(const std::wstring& password) = 0;
     // Besides the library's own reports, the bytes written to output streams

@@ -4,6 +4,15 @@
 
 namespace tovarin::archive {
 
+FileByteStream::~FileByteStream() {
+    if (!closing_ || !file_) return;
+    try {
+        closing_(file_.get());
+    } catch (...) {
+        // Runs wherever the library lets go of the stream.
+    }
+}
+
 HRESULT FileByteStream::Read(void* data, std::uint32_t size, std::uint32_t& processed) {
     DWORD done = 0;
     const BOOL ok = ::ReadFile(file_.get(), data, size, &done, nullptr);

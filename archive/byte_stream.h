@@ -4,6 +4,7 @@
 #include "common/handles.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -20,10 +21,16 @@ public:
     virtual HRESULT GetSize(std::uint64_t& size) = 0;
 };
 
-// A stream over an open Win32 file, which it owns.
+// A stream over an open Win32 file, which it owns. closing, when given, is
+// handed the file's handle just before the stream closes it.
 class FileByteStream final : public ByteStream {
 public:
-    explicit FileByteStream(UniqueFile file) : file_(std::move(file)) {}
+    using Closing = std::function<void(HANDLE file)>;
+    explicit FileByteStream(UniqueFile file, Closing closing = {})
+        : file_(std::move(file)), closing_(std::move(closing)) {}
+    ~FileByteStream() override;
+    FileByteStream(const FileByteStream&) = delete;
+    FileByteStream& operator=(const FileByteStream&) = delete;
     HRESULT Read(void* data, std::uint32_t size, std::uint32_t& processed) override;
     HRESULT Write(const void* data, std::uint32_t size, std::uint32_t& processed) override;
     HRESULT Seek(std::int64_t offset, std::uint32_t origin, std::uint64_t& newPosition) override;
@@ -32,6 +39,7 @@ public:
 
 private:
     UniqueFile file_;
+    Closing closing_;
 };
 
 }  // namespace tovarin::archive

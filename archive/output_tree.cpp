@@ -91,27 +91,32 @@ HRESULT OutputTree::Folder(const std::wstring& relative, const Entry*& folder) {
         return S_OK;
     }
     Entry opened;
-    const HRESULT result = OpenInFolder(relative, EntryKind::Folder, opened);
+    bool created = false;
+    const HRESULT result = OpenInFolder(relative, EntryKind::Folder, opened, &created);
     if (FAILED(result)) return result;
+    // Only what this extraction made is its own: a folder that was there
+    // (the user's, an earlier install's) is not.
+    if (created) createdFolders_.push_back(relative);
     folder = &folders_.emplace(relative, std::move(opened)).first->second;
     return S_OK;
 }
 
-HRESULT OutputTree::OpenInFolder(const std::wstring& relative, EntryKind kind, Entry& entry) {
+HRESULT OutputTree::OpenInFolder(const std::wstring& relative, EntryKind kind, Entry& entry, bool* created) {
     const std::size_t last = relative.find_last_of(L'\\');
     const Entry* parent = nullptr;
     const HRESULT result = last == std::wstring::npos ? Target(parent) : Folder(relative.substr(0, last), parent);
     if (FAILED(result)) return result;
     const std::wstring_view name = std::wstring_view(relative).substr(last == std::wstring::npos ? 0 : last + 1);
-    return OpenChecked(*parent, name, kind, entry);
+    return OpenChecked(*parent, name, kind, entry, created);
 }
 
 // A link opened as itself shows as a reparse point. A file system that
 // followed it anyway (Wine does) shows it in where the entry resolved to,
 // wherever the system can say (Wine cannot past MAX_PATH characters).
-HRESULT OutputTree::OpenChecked(const Entry& parent, std::wstring_view name, EntryKind kind, Entry& entry) {
+HRESULT OutputTree::OpenChecked(const Entry& parent, std::wstring_view name, EntryKind kind, Entry& entry,
+                                bool* created) {
     UniqueFile handle;
-    const HRESULT result = OpenEntry(parent.handle.get(), name, kind, handle);
+    const HRESULT result = OpenEntry(parent.handle.get(), name, kind, handle, created);
     if (FAILED(result)) return result;
     const bool plain = kind == EntryKind::Folder ? IsPlainFolder(handle.get()) : IsPlainFile(handle.get());
     if (!plain) return kNotWhereExpected;

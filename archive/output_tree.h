@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tovarin::archive {
 
@@ -27,6 +28,10 @@ public:
     // is HRESULT_FROM_WIN32(ERROR_CANT_RESOLVE_FILENAME).
     HRESULT CreateItemFile(std::wstring_view itemPath, UniqueFile& file);
 
+    // The folders below the target that opening items' files created (not
+    // found there), "\" separated, each after its parent.
+    const std::vector<std::wstring>& CreatedFolders() const { return createdFolders_; }
+
 private:
     struct Entry {
         UniqueFile handle;
@@ -35,13 +40,15 @@ private:
     HRESULT Target(const Entry*& target);
     HRESULT Folder(const std::wstring& relative, const Entry*& folder);
     // Opens the entry at relative (backslash-separated) through its folder's handle.
-    HRESULT OpenInFolder(const std::wstring& relative, EntryKind kind, Entry& entry);
-    static HRESULT OpenChecked(const Entry& parent, std::wstring_view name, EntryKind kind, Entry& entry);
+    HRESULT OpenInFolder(const std::wstring& relative, EntryKind kind, Entry& entry, bool* created = nullptr);
+    static HRESULT OpenChecked(const Entry& parent, std::wstring_view name, EntryKind kind, Entry& entry,
+                               bool* created);
 
     std::wstring target_;
     Entry targetFolder_;
     // Folders below the target by their path in the items, "\" separated.
     std::map<std::wstring, Entry, std::less<>> folders_;
+    std::vector<std::wstring> createdFolders_;
 };
 
 }  // namespace tovarin::archive

@@ -17,8 +17,16 @@ enum class EntryKind { Folder, File };
 // is opened for listing, shared for reading and writing but not deleting, so
 // while it is held it cannot be renamed, deleted or replaced. A file is opened
 // for reading and writing, unshared, and never truncated here (a read-only or
-// open file fails). S_OK, or the failure as a result code.
-HRESULT OpenEntry(HANDLE folder, std::wstring_view name, EntryKind kind, UniqueFile& entry);
+// open file fails). S_OK, or the failure as a result code. created, when
+// given, says whether this open made the entry.
+HRESULT OpenEntry(HANDLE folder, std::wstring_view name, EntryKind kind, UniqueFile& entry,
+                  bool* created = nullptr);
+
+// One file in folder, looked up and opened the same way (a link opened as
+// itself), for the installer's own files: either an existing one, opened
+// with access and no sharing, or a new one, which fails if the name is taken.
+enum class FileOpen { Existing, New };
+HRESULT OpenFileEntry(HANDLE folder, std::wstring_view name, FileOpen how, ACCESS_MASK access, UniqueFile& entry);
 
 // The handle's path as the system resolved it, every link on the way
 // followed, its volume in device form (\Device\HarddiskVolume2\...); nothing

@@ -1,6 +1,7 @@
 #include "archive/t7z_in_archive.h"
 
 #include "archive/item_path.h"
+#include "archive/written_file.h"
 #include "common/handles.h"
 #include "common/last_error.h"
 #include "common/text.h"
@@ -245,15 +246,43 @@ void T7zInArchive::ExtractTo(const std::string& directory) {
         const std::lock_guard<SlimLock> lock(itemLock_);
         outputTree_.emplace(targetDirectory_);
     }
+    {
+        const std::lock_guard<SlimLock> lock(writtenLock_);
+        writtenItems_ = {};
+        writtenIndex_.clear();
+    }
+    // The library's threads have ended, and with them every output stream.
+    const auto finish = [this] {
+        targetDirectory_.clear();
+        std::vector<std::wstring> folders = outputTree_->CreatedFolders();
+        outputTree_.reset();
+        const std::lock_guard<SlimLock> lock(writtenLock_);
+        writtenItems_.createdFolders = std::move(folders);
+    };
     try {
         RunExtract(nullptr, kAllItems, false);
     } catch (...) {
-        targetDirectory_.clear();
-        outputTree_.reset();
+        finish();
         throw;
     }
-    targetDirectory_.clear();
-    outputTree_.reset();
+    finish();
+}
+
+WrittenItems T7zInArchive::LastWritten() {
+    const std::lock_guard<SlimLock> lock(writtenLock_);
+    return writtenItems_;
+}
+
+void T7zInArchive::FileWritten(RecordedFile file) {
+    std::wstring key = file.path;
+    ::CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
+    const std::lock_guard<SlimLock> lock(writtenLock_);
+    const auto [found, added] = writtenIndex_.emplace(std::move(key), writtenItems_.files.size());
+    if (added) {
+        writtenItems_.files.push_back(std::move(file));
+    } else {
+        writtenItems_.files[found->second] = std::move(file);
+    }
 }
 
 void T7zInArchive::SetPasswordCallback(void* sender, PasswordCallback callback) {
@@ -378,14 +407,24 @@ HRESULT T7zInArchive::GetStream(UInt32 index, ISequentialOutStream** outStream, 
 }
 
 HRESULT T7zInArchive::CreateOutputFile(UInt32 index, ISequentialOutStream** outStream) {
-    const std::wstring itemPath = ItemPathWide(index);
+    std::wstring itemPath = ItemPathWide(index);
     if (!IsSafeItemPath(itemPath)) return HRESULT_FROM_WIN32(ERROR_BAD_PATHNAME);
     if (!outputTree_) return E_UNEXPECTED;
     UniqueFile file;
     const HRESULT created = outputTree_->CreateItemFile(itemPath, file);
     if (FAILED(created)) return created;
 
-    ComPtr<T7zStream> stream = T7zStream::Owning(std::make_unique<FileByteStream>(std::move(file)));
+    for (wchar_t& c : itemPath) {
+        if (c == L'/') c = L'\\';
+    }
+    // Taken when the library lets go of the stream, after its last write;
+    // the stream's reference to this reader keeps it alive until then.
+    auto closing = [this, path = std::move(itemPath)](HANDLE handle) {
+        if (const std::optional<WrittenState> state = PinWrittenState(handle))
+            FileWritten(RecordedFile{path, state->size, state->lastWrite});
+    };
+    ComPtr<T7zStream> stream =
+        T7zStream::Owning(std::make_unique<FileByteStream>(std::move(file), std::move(closing)));
     stream->ReportWritesTo(this, ComPtr<IUnknown>::Copy(static_cast<I7zArchiveReader*>(this)));
     *outStream = static_cast<IOutStream*>(stream.detach());
     return S_OK;

@@ -8,6 +8,7 @@
 #include "common/slim_lock.h"
 
 #include <atomic>
+#include <map>
 #include <optional>
 
 namespace tovarin::archive {
@@ -44,6 +45,7 @@ public:
                       ItemStreamCallback callback) override;
     void ExtractAll(bool test, void* sender, ItemStreamCallback callback) override;
     void ExtractTo(const std::string& directory) override;
+    WrittenItems LastWritten() override;
     void SetPasswordCallback(void* sender, PasswordCallback callback) override;
     void SetPassword(const std::wstring& password) override;
     void SetProgressCallback(void* sender, ProgressCallback callback) override;
@@ -79,6 +81,7 @@ private:
     void ApplyDecodingLimits();
     void RunExtract(const UInt32* indices, UInt32 count, bool test);
     HRESULT CreateOutputFile(UInt32 index, ISequentialOutStream** outStream);
+    void FileWritten(RecordedFile file);
     // Reads one item property into value (empty on any failure); caller clears it.
     void ReadProperty(std::uint32_t index, PROPID id, PROPVARIANT& value);
     std::wstring ItemPathWide(std::uint32_t index);
@@ -123,6 +126,16 @@ private:
     // it reported damaged, which ends the running extraction.
     std::uint32_t currentItem_ = 0;
     std::string damage_;
+
+    // What ExtractTo wrote: each file as its stream closes (on whichever
+    // thread the library lets go of it), the folders from the tree as the
+    // extraction ends. This lock may be taken while itemLock_ is held,
+    // never the other way round.
+    SlimLock writtenLock_;
+    WrittenItems writtenItems_;
+    // Index into writtenItems_.files by the path folded to upper case: an item
+    // written twice is listed once, as it was last written.
+    std::map<std::wstring, std::size_t> writtenIndex_;
 };
 
 }  // namespace tovarin::archive

@@ -7,6 +7,10 @@ namespace tovarin::archive {
 T7zStream::T7zStream(ByteStream* stream, std::unique_ptr<ByteStream> owned)
     : stream_(stream), owned_(std::move(owned)) {}
 
+// The stream first: closing it may still report to the observer that
+// observerOwner_ keeps alive.
+T7zStream::~T7zStream() { owned_.reset(); }
+
 ComPtr<T7zStream> T7zStream::Owning(std::unique_ptr<ByteStream> stream) {
     ByteStream* raw = stream.get();
     return ComPtr<T7zStream>::Attach(new T7zStream(raw, std::move(stream)));

@@ -46,7 +46,7 @@ public:
 
 private:
     T7zStream(ByteStream* stream, std::unique_ptr<ByteStream> owned);
-    ~T7zStream() = default;
+    ~T7zStream();
     friend class ReferenceCount;  // deletes it with its last reference
 
     ReferenceCount references_;

@@ -183,6 +183,41 @@ TEST(ArchiveExtraction, AFileInTheWayFailsAtThatItemAndKeepsEarlierFiles) {
     EXPECT_TRUE(Exists(again + "\\made\\second.bin"));
 }
 
+// What the install record is made of: a folder that was there before (an
+// earlier install's, the user's) is not listed as made, and each file is
+// listed as it is on disk once every handle to it is closed.
+TEST(ArchiveExtraction, ListsTheFoldersItMadeAndEachFileAsItLeftIt) {
+    const std::string target = MakeScratchDir("written");
+    ASSERT_TRUE(::CreateDirectoryW(Widen(target + "\\made").c_str(), nullptr));
+    ComPtr<I7zArchiveReader> reader = Reader();
+    reader->OpenArchiveFile(kData + "/nested.7z");
+    reader->ExtractTo(target);
+    const WrittenItems written = reader->LastWritten();
+    EXPECT_EQ(written.createdFolders, (std::vector<std::wstring>{L"dir1", L"dir1\\dir2"}));
+    std::map<std::wstring, RecordedFile> files;
+    for (const RecordedFile& file : written.files) EXPECT_TRUE(files.emplace(file.path, file).second) << Narrow(file.path);
+    EXPECT_EQ(files.size(), 5u);
+    for (const wchar_t* path : {L"top.txt", L"dir1\\dir2\\deep.txt", L"made\\first.txt", L"made\\second.bin", L"zero.txt"}) {
+        SCOPED_TRACE(Narrow(path));
+        ASSERT_TRUE(files.count(path));
+        HANDLE file = ::CreateFileW((Widen(target) + L"\\" + path).c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        BY_HANDLE_FILE_INFORMATION info{};
+        ASSERT_TRUE(::GetFileInformationByHandle(file, &info));
+        ::CloseHandle(file);
+        EXPECT_EQ(files[path].size, (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow);
+        EXPECT_EQ(files[path].lastWrite,
+                  (std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) | info.ftLastWriteTime.dwLowDateTime);
+    }
+    EXPECT_EQ(files[L"made\\second.bin"].size, 256u * 64);
+
+    // A second run over the same target makes no folder and lists it anew.
+    reader->ExtractTo(target);
+    EXPECT_TRUE(reader->LastWritten().createdFolders.empty());
+    EXPECT_EQ(reader->LastWritten().files.size(), 5u);
+}
+
 TEST(ArchiveExtraction, ItemsThatWouldLeaveTheTargetAreNeverWritten) {
     for (const char* name : {"parent", "deep-parent", "rooted", "drive", "drive-relative", "unc", "stream"}) {
         SCOPED_TRACE(name);
