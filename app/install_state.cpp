@@ -10,6 +10,8 @@ struct State {
     std::string packageTempPath;
     std::string libraryTempPath;
     std::atomic<bool> extractSucceeded{false};
+    InstallRecord extractedItems;
+    std::uint64_t unpackedBytes = 0;
     std::atomic<bool> createDesktopShortcut{true};
     std::atomic<bool> openAfterInstall{true};
     std::atomic<bool> installing{false};
@@ -36,6 +38,13 @@ void SetTempPaths(std::string package, std::string library) {
 bool ExtractSucceeded() { return S().extractSucceeded; }
 void SetExtractSucceeded(bool value) { S().extractSucceeded = value; }
 
+const InstallRecord& ExtractedItems() { return S().extractedItems; }
+std::uint64_t UnpackedBytes() { return S().unpackedBytes; }
+void SetExtracted(InstallRecord items, std::uint64_t unpackedBytes) {
+    S().extractedItems = std::move(items);
+    S().unpackedBytes = unpackedBytes;
+}
+
 bool CreateDesktopShortcut() { return S().createDesktopShortcut; }
 void SetCreateDesktopShortcut(bool value) { S().createDesktopShortcut = value; }
 bool OpenAfterInstall() { return S().openAfterInstall; }
@@ -51,6 +60,7 @@ void ResetForTesting() {
     SetInstallDir({});
     SetTempPaths({}, {});
     SetExtractSucceeded(false);
+    SetExtracted({}, 0);
     SetCreateDesktopShortcut(true);
     SetOpenAfterInstall(true);
     SetInstalling(false);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/install_record.h"
 #include "version.h"
 
 namespace tovarin::state {
@@ -24,6 +25,14 @@ void SetTempPaths(std::string package, std::string library);
 
 bool ExtractSucceeded();
 void SetExtractSucceeded(bool value);
+
+// What the last extraction put under InstallDir (the folders it made and
+// each file as written; no directory, no shortcuts) and the package's
+// unpacked total in bytes. Written by the worker before its hand-over, read
+// by the completion step, like ExtractSucceeded.
+const InstallRecord& ExtractedItems();
+std::uint64_t UnpackedBytes();
+void SetExtracted(InstallRecord items, std::uint64_t unpackedBytes);
 
 bool CreateDesktopShortcut();
 void SetCreateDesktopShortcut(bool value);

@@ -58,7 +58,7 @@ HRESULT ExtractProgress(void* sender, bool isTotal, std::int64_t value) {
 namespace {
 
 bool Extract(const std::string& targetDir, const std::function<void(archive::I7zArchiveReader&)>& open,
-             const std::function<void(double)>& updateProgress, std::string* failure) {
+             const std::function<void(double)>& updateProgress, std::string* failure, ExtractedPackage* extracted) {
     // The copy in TEMP is the user's to re-point at any moment, so the module
     // is loaded from a copy of its own in a folder only administrators can
     // change; that folder goes when the reader has unloaded the module.
@@ -97,6 +97,7 @@ bool Extract(const std::string& targetDir, const std::function<void(archive::I7z
         TracePhase("opened");
         reader->ExtractTo(targetDir);
         TracePhase("extracted");
+        if (extracted) *extracted = {reader->LastWritten(), static_cast<std::uint64_t>(progress.total)};
         reader->CloseArchive();
         return true;
     } catch (const std::exception& error) {
@@ -110,14 +111,16 @@ bool Extract(const std::string& targetDir, const std::function<void(archive::I7z
 }  // namespace
 
 bool ExtractPackage(const std::string& targetDir, const std::string& archivePath,
-                    const std::function<void(double)>& updateProgress, std::string* failure) {
+                    const std::function<void(double)>& updateProgress, std::string* failure,
+                    ExtractedPackage* extracted) {
     return Extract(
         targetDir, [&](archive::I7zArchiveReader& reader) { reader.OpenArchiveFile(archivePath); }, updateProgress,
-        failure);
+        failure, extracted);
 }
 
 bool ExtractPackage(const std::string& targetDir, const void* package, std::uint64_t size,
-                    const std::function<void(double)>& updateProgress, std::string* failure) {
+                    const std::function<void(double)>& updateProgress, std::string* failure,
+                    ExtractedPackage* extracted) {
     return Extract(
         targetDir,
         [&](archive::I7zArchiveReader& reader) {
@@ -125,7 +128,7 @@ bool ExtractPackage(const std::string& targetDir, const void* package, std::uint
                 archive::T7zStream::Owning(std::make_unique<archive::MemoryByteStream>(package, size));
             reader.OpenArchiveStream(static_cast<archive::IInStream*>(stream.get()));
         },
-        updateProgress, failure);
+        updateProgress, failure, extracted);
 }
 
 }  // namespace tovarin::core

@@ -47,9 +47,17 @@ bool TInstallThread::WritePayloadAndExtract(std::string& failure) {
         return false;
     }
     TracePhase("library-written");
+    ExtractedPackage written;
     const bool extracted = ExtractPackage(state::InstallDir(), package->data, package->size,
-                                          [this](double fraction) { host_.QueueProgress(fraction); }, &failure);
+                                          [this](double fraction) { host_.QueueProgress(fraction); }, &failure,
+                                          &written);
     TracePhase("unloaded");
+    if (extracted) {
+        InstallRecord items;
+        items.folders = std::move(written.written.createdFolders);
+        items.files = std::move(written.written.files);
+        state::SetExtracted(std::move(items), written.unpackedBytes);
+    }
     return extracted;
 }
 
@@ -58,6 +66,7 @@ void TInstallThread::Execute() {
         host_.Synchronize([] { state::SetInstalling(true); });
         TracePhase("worker");
         state::SetExtractSucceeded(true);
+        state::SetExtracted({}, 0);
         // A payload that cannot be written fails like an extraction, so the
         // window always gets its result.
         bool succeeded = false;

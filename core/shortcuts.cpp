@@ -49,13 +49,31 @@ std::optional<std::string> SpecialFolderPath(int csidl) {
     return Narrow(path);
 }
 
+std::string ProgramsShortcutPathIn(const std::string& programsDir, const std::string& folderName,
+                                   const std::string& linkName) {
+    return programsDir + "\\" + folderName + "\\" + linkName + ".lnk";
+}
+
+std::string DesktopShortcutPathIn(const std::string& desktopDir, const std::string& linkName) {
+    return desktopDir + "\\" + linkName + ".lnk";
+}
+
+ShortcutPaths CurrentShortcutPaths(const std::string& folderName, const std::string& linkName) {
+    ShortcutPaths paths;
+    if (const std::optional<std::string> programs = SpecialFolderPath(kCsidlPrograms))
+        paths.programs = ProgramsShortcutPathIn(*programs, folderName, linkName);
+    if (const std::optional<std::string> desktop = SpecialFolderPath(kCsidlDesktopDirectory))
+        paths.desktop = DesktopShortcutPathIn(*desktop, linkName);
+    return paths;
+}
+
 bool MakeProgramsShortcutIn(const std::string& programsDir, const std::string& folderName,
                             const std::string& target, const std::string& linkName, const std::string& description) {
     const std::string folder = programsDir + "\\" + folderName;
     const std::wstring wideFolder = Widen(folder);
     // A folder that cannot be made shows up as a failed save.
     if (!IsDirectory(wideFolder)) SHCreateDirectoryExW(nullptr, wideFolder.c_str(), nullptr);
-    return WriteShellLink(folder + "\\" + linkName + ".lnk", target, description);
+    return WriteShellLink(ProgramsShortcutPathIn(programsDir, folderName, linkName), target, description);
 }
 
 // Without the special folder there is no place for the link: a bare
@@ -68,7 +86,7 @@ bool MakeProgramsShortcut(const std::string& folderName, const std::string& targ
 
 bool MakeDesktopShortcut(const std::string& target, const std::string& linkName, const std::string& description) {
     const std::optional<std::string> desktop = SpecialFolderPath(kCsidlDesktopDirectory);
-    return desktop && WriteShellLink(*desktop + "\\" + linkName + ".lnk", target, description);
+    return desktop && WriteShellLink(DesktopShortcutPathIn(*desktop, linkName), target, description);
 }
 
 }  // namespace tovarin::core

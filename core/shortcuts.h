@@ -22,6 +22,20 @@ std::optional<std::string> SpecialFolderPath(int csidl);
 inline constexpr int kCsidlPrograms = 2;           // CSIDL_PROGRAMS
 inline constexpr int kCsidlDesktopDirectory = 16;  // CSIDL_DESKTOPDIRECTORY
 
+// Where the two links go: <programs>\<folderName>\<linkName>.lnk and
+// <desktop>\<linkName>.lnk.
+std::string ProgramsShortcutPathIn(const std::string& programsDir, const std::string& folderName,
+                                   const std::string& linkName);
+std::string DesktopShortcutPathIn(const std::string& desktopDir, const std::string& linkName);
+
+// The same in the current user's folders, known before the links are made
+// (the install record lists them); none where the shell does not know the folder.
+struct ShortcutPaths {
+    std::optional<std::string> programs;
+    std::optional<std::string> desktop;
+};
+ShortcutPaths CurrentShortcutPaths(const std::string& folderName, const std::string& linkName);
+
 // <programs>\<folderName>\<linkName>.lnk; the folder is created with any
 // missing parents when it does not exist, and reused when it does.
 bool MakeProgramsShortcutIn(const std::string& programsDir, const std::string& folderName,

@@ -30,6 +30,23 @@ const HWND kOwner = reinterpret_cast<HWND>(0x1234);
 // Writes down every call, in order, in one list.
 struct Recorder final : CompletionWindow, CompletionSystem {
     std::vector<std::string> calls;
+    bool uninstallFilesWritten = true;
+    InstallRecord recorded;
+
+    ShortcutPaths ShortcutPathsFor(const std::string& folder, const std::string& name) override {
+        return {"C:\\Programs\\" + folder + "\\" + name + ".lnk", "C:\\Desktop\\" + name + ".lnk"};
+    }
+    std::optional<std::string> WriteUninstallFiles(const std::wstring& dir, const InstallRecord& record) override {
+        calls.push_back("uninstall files " + Narrow(dir));
+        recorded = record;
+        if (!uninstallFilesWritten) return std::nullopt;
+        return std::string("0123abcd");
+    }
+    void Register(const Registration& r) override {
+        calls.push_back("register " + Narrow(r.installLocation) + "|" + Narrow(r.recordHash) + "|" +
+                        std::to_string(r.estimatedSizeKiB) + "|" + Narrow(r.installDate));
+    }
+    std::wstring InstallDate() override { return L"20261209"; }
 
     HWND LaunchOwner() const override { return kOwner; }
     void HideWindow() override { calls.push_back("hide"); }
@@ -60,6 +77,10 @@ protected:
     void SetUp() override {
         state::ResetForTesting();
         state::SetInstallDir("D:\\Program Files\\Tovarin");
+        InstallRecord extracted;
+        extracted.folders = {L"data"};
+        extracted.files = {{L"Tovarin.exe", 10, 1}, {L"data\\a.dat", 20, 2}};
+        state::SetExtracted(extracted, 2049);
     }
     Recorder r;
     const std::string target = "D:\\Program Files\\Tovarin\\Tovarin.exe";
@@ -71,6 +92,8 @@ TEST_F(FinishInstallTest, SuccessWithBothOptionsRunsEveryStepInOrder) {
     state::SetOpenAfterInstall(true);
     FinishInstall(true, r, r);
     EXPECT_EQ(r.calls, (std::vector<std::string>{
+                           "uninstall files D:\\Program Files\\Tovarin",
+                           "register D:\\Program Files\\Tovarin\\|0123abcd|3|20261209",
                            "programs Tovarin|" + target + "|Tovarin|" + desc,
                            "desktop " + target + "|Tovarin|" + desc,
                            "launch owner " + target + "|D:\\Program Files\\Tovarin",
@@ -79,6 +102,12 @@ TEST_F(FinishInstallTest, SuccessWithBothOptionsRunsEveryStepInOrder) {
                            "pause 3000",
                            "end",
                        }));
+    // The record holds what the extraction wrote and both shortcuts, made after it.
+    EXPECT_EQ(r.recorded.installDir, L"D:\\Program Files\\Tovarin");
+    EXPECT_EQ(r.recorded.folders, std::vector<std::wstring>{L"data"});
+    EXPECT_EQ(r.recorded.files.size(), 2u);
+    EXPECT_EQ(r.recorded.shortcuts,
+              (std::vector<std::wstring>{L"C:\\Programs\\Tovarin\\Tovarin.lnk", L"C:\\Desktop\\Tovarin.lnk"}));
 }
 
 TEST_F(FinishInstallTest, ClearedOptionsKeepOnlyTheProgramsShortcut) {
@@ -86,6 +115,25 @@ TEST_F(FinishInstallTest, ClearedOptionsKeepOnlyTheProgramsShortcut) {
     state::SetOpenAfterInstall(false);
     FinishInstall(true, r, r);
     EXPECT_EQ(r.calls, (std::vector<std::string>{
+                           "uninstall files D:\\Program Files\\Tovarin",
+                           "register D:\\Program Files\\Tovarin\\|0123abcd|3|20261209",
+                           "programs Tovarin|" + target + "|Tovarin|" + desc,
+                           "event D:\\Program Files\\Tovarin 0 0",
+                           "hide",
+                           "pause 3000",
+                           "end",
+                       }));
+    EXPECT_EQ(r.recorded.shortcuts, std::vector<std::wstring>{L"C:\\Programs\\Tovarin\\Tovarin.lnk"});
+}
+
+// Without its record the product is not registered, and is installed all the same.
+TEST_F(FinishInstallTest, NoRecordMeansNoRegistrationAndTheRestGoesOn) {
+    state::SetCreateDesktopShortcut(false);
+    state::SetOpenAfterInstall(false);
+    r.uninstallFilesWritten = false;
+    FinishInstall(true, r, r);
+    EXPECT_EQ(r.calls, (std::vector<std::string>{
+                           "uninstall files D:\\Program Files\\Tovarin",
                            "programs Tovarin|" + target + "|Tovarin|" + desc,
                            "event D:\\Program Files\\Tovarin 0 0",
                            "hide",
