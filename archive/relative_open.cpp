@@ -29,9 +29,8 @@ const NtFunctions* Nt() {
     return table.NtCreateFile && table.RtlNtStatusToDosError ? &table : nullptr;
 }
 
-}  // namespace
-
-HRESULT OpenEntry(HANDLE folder, std::wstring_view name, EntryKind kind, UniqueFile& entry) {
+HRESULT Open(HANDLE folder, std::wstring_view name, ACCESS_MASK access, ULONG share, ULONG disposition,
+             ULONG options, UniqueFile& entry) {
     const NtFunctions* nt = Nt();
     if (!nt) return E_NOTIMPL;
     if (name.empty() || name.size() > 255) return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
@@ -41,22 +40,33 @@ HRESULT OpenEntry(HANDLE folder, std::wstring_view name, EntryKind kind, UniqueF
     // Case-insensitive, as every Win32 open is.
     OBJECT_ATTRIBUTES attributes;
     InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, folder, nullptr);
-    const bool isFolder = kind == EntryKind::Folder;
-    const ACCESS_MASK access = isFolder ? FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE
-                                        : GENERIC_READ | GENERIC_WRITE | SYNCHRONIZE;
-    const ULONG share = isFolder ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
-    const ULONG options = (isFolder ? FILE_DIRECTORY_FILE : FILE_NON_DIRECTORY_FILE) | FILE_SYNCHRONOUS_IO_NONALERT |
-                          FILE_OPEN_REPARSE_POINT;
     IO_STATUS_BLOCK io{};
     HANDLE handle = nullptr;
-    const NTSTATUS status = nt->NtCreateFile(&handle, access, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL, share,
-                                             FILE_OPEN_IF, options, nullptr, 0);
+    const NTSTATUS status = nt->NtCreateFile(&handle, access | SYNCHRONIZE, &attributes, &io, nullptr,
+                                             FILE_ATTRIBUTE_NORMAL, share, disposition,
+                                             options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT,
+                                             nullptr, 0);
     if (status < 0) {
         const ULONG error = nt->RtlNtStatusToDosError(status);
         return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
     }
     entry.reset(handle);
     return S_OK;
+}
+
+}  // namespace
+
+HRESULT OpenEntry(HANDLE folder, std::wstring_view name, EntryKind kind, UniqueFile& entry) {
+    const bool isFolder = kind == EntryKind::Folder;
+    const ACCESS_MASK access =
+        isFolder ? FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES : GENERIC_READ | GENERIC_WRITE;
+    const ULONG share = isFolder ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
+    return Open(folder, name, access, share, FILE_OPEN_IF, isFolder ? FILE_DIRECTORY_FILE : FILE_NON_DIRECTORY_FILE,
+                entry);
+}
+
+HRESULT OpenExistingEntry(HANDLE folder, std::wstring_view name, ACCESS_MASK access, ULONG share, UniqueFile& entry) {
+    return Open(folder, name, access, share, FILE_OPEN, 0, entry);
 }
 
 std::optional<std::wstring> ResolvedPath(HANDLE handle) {

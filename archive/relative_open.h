@@ -20,6 +20,11 @@ enum class EntryKind { Folder, File };
 // open file fails). S_OK, or the failure as a result code.
 HRESULT OpenEntry(HANDLE folder, std::wstring_view name, EntryKind kind, UniqueFile& entry);
 
+// Opens the entry name in folder only when it is there, file or folder, with
+// the access and sharing given; a link found under the name is opened itself.
+// For removal: the caller checks what it reached before deleting through it.
+HRESULT OpenExistingEntry(HANDLE folder, std::wstring_view name, ACCESS_MASK access, ULONG share, UniqueFile& entry);
+
 // The handle's path as the system resolved it, every link on the way
 // followed, its volume in device form (\Device\HarddiskVolume2\...); nothing
 // where the file system cannot say.
