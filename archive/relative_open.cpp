@@ -42,9 +42,10 @@ HRESULT Open(HANDLE folder, std::wstring_view name, ACCESS_MASK access, ULONG sh
     InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, folder, nullptr);
     IO_STATUS_BLOCK io{};
     HANDLE handle = nullptr;
-    const NTSTATUS status =
-        nt->NtCreateFile(&handle, access, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL, share, disposition,
-                         options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT, nullptr, 0);
+    const NTSTATUS status = nt->NtCreateFile(&handle, access | SYNCHRONIZE, &attributes, &io, nullptr,
+                                             FILE_ATTRIBUTE_NORMAL, share, disposition,
+                                             options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT,
+                                             nullptr, 0);
     if (status < 0) {
         const ULONG error = nt->RtlNtStatusToDosError(status);
         return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
@@ -58,16 +59,20 @@ HRESULT Open(HANDLE folder, std::wstring_view name, ACCESS_MASK access, ULONG sh
 
 HRESULT OpenEntry(HANDLE folder, std::wstring_view name, EntryKind kind, UniqueFile& entry, bool* created) {
     const bool isFolder = kind == EntryKind::Folder;
-    const ACCESS_MASK access = isFolder ? FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE
-                                        : GENERIC_READ | GENERIC_WRITE | SYNCHRONIZE;
+    const ACCESS_MASK access =
+        isFolder ? FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES : GENERIC_READ | GENERIC_WRITE;
     const ULONG share = isFolder ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
     return Open(folder, name, access, share, FILE_OPEN_IF, isFolder ? FILE_DIRECTORY_FILE : FILE_NON_DIRECTORY_FILE,
                 entry, created);
 }
 
 HRESULT OpenFileEntry(HANDLE folder, std::wstring_view name, FileOpen how, ACCESS_MASK access, UniqueFile& entry) {
-    return Open(folder, name, access | SYNCHRONIZE, 0, how == FileOpen::New ? FILE_CREATE : FILE_OPEN,
-                FILE_NON_DIRECTORY_FILE, entry, nullptr);
+    return Open(folder, name, access, 0, how == FileOpen::New ? FILE_CREATE : FILE_OPEN, FILE_NON_DIRECTORY_FILE,
+                entry, nullptr);
+}
+
+HRESULT OpenExistingEntry(HANDLE folder, std::wstring_view name, ACCESS_MASK access, ULONG share, UniqueFile& entry) {
+    return Open(folder, name, access, share, FILE_OPEN, 0, entry, nullptr);
 }
 
 std::optional<std::wstring> ResolvedPath(HANDLE handle) {

@@ -28,6 +28,11 @@ HRESULT OpenEntry(HANDLE folder, std::wstring_view name, EntryKind kind, UniqueF
 enum class FileOpen { Existing, New };
 HRESULT OpenFileEntry(HANDLE folder, std::wstring_view name, FileOpen how, ACCESS_MASK access, UniqueFile& entry);
 
+// Opens the entry name in folder only when it is there, file or folder, with
+// the access and sharing given; a link found under the name is opened itself.
+// For removal: the caller checks what it reached before deleting through it.
+HRESULT OpenExistingEntry(HANDLE folder, std::wstring_view name, ACCESS_MASK access, ULONG share, UniqueFile& entry);
+
 // The handle's path as the system resolved it, every link on the way
 // followed, its volume in device form (\Device\HarddiskVolume2\...); nothing
 // where the file system cannot say.

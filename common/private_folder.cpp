@@ -91,6 +91,11 @@ PrivateFolder::PrivateFolder(std::wstring path, UniqueFile pin) : path_(std::mov
 PrivateFolder::PrivateFolder(PrivateFolder&& other) noexcept
     : path_(std::exchange(other.path_, std::wstring())), pin_(std::move(other.pin_)) {}
 
+std::wstring PrivateFolder::Keep() && {
+    pin_.reset();
+    return std::exchange(path_, std::wstring());
+}
+
 PrivateFolder::~PrivateFolder() {
     if (path_.empty()) return;
     pin_.reset();

@@ -25,6 +25,10 @@ public:
     // not yet unloaded) stays, and the folder with it.
     ~PrivateFolder();
 
+    // Hands the folder over to another process that removes it later (the
+    // uninstaller's copy): it stays when this object goes. Its path.
+    std::wstring Keep() &&;
+
     // The folder's full path, without a trailing separator.
     const std::wstring& Path() const { return path_; }
 

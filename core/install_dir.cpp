@@ -10,25 +10,6 @@ namespace {
 
 constexpr char kLockFile[] = "belvastro\\.lock";
 
-// The product holds its lock file open without delete sharing while it runs;
-// a lock that can be deleted was left behind and goes.
-bool ProductRunning(DirPlatform& platform) {
-    switch (platform.RemoveLockFile(platform.Environment("USERPROFILE"), kLockFile)) {
-    case LockRemoval::InUse:
-        return true;
-    case LockRemoval::Elsewhere:
-        // Reached through a link the user may have planted: never deleted.
-        // It was opened for deletion with the sharing a delete uses, so
-        // nothing held it the way the running product holds its lock: not
-        // running. Refusing instead would let any link block every install.
-        return false;
-    case LockRemoval::Absent:
-    case LockRemoval::Deleted:
-        break;
-    }
-    return false;
-}
-
 // The drive part names an existing directory and the rest of the path is
 // read by the system exactly as typed.
 bool PathUsable(const std::string& dir, DirPlatform& platform) {
@@ -82,6 +63,23 @@ std::string WithProductFolder(const std::string& folder) {
 DirCheck Fail(const char* message) { return {false, message}; }
 
 }  // namespace
+
+bool ProductRunning(DirPlatform& platform) {
+    switch (platform.RemoveLockFile(platform.Environment("USERPROFILE"), kLockFile)) {
+    case LockRemoval::InUse:
+        return true;
+    case LockRemoval::Elsewhere:
+        // Reached through a link the user may have planted: never deleted.
+        // It was opened for deletion with the sharing a delete uses, so
+        // nothing held it the way the running product holds its lock: not
+        // running. Refusing instead would let any link block every install.
+        return false;
+    case LockRemoval::Absent:
+    case LockRemoval::Deleted:
+        break;
+    }
+    return false;
+}
 
 std::string DefaultInstallDir(DirPlatform& platform) {
     for (const char* candidate : {"D:\\Program Files (x86)", "D:\\Program Files"})

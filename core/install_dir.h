@@ -28,6 +28,11 @@ std::string DefaultInstallDir(DirPlatform& platform);
 std::optional<std::string> InstallDirFromFolder(const std::string& folder);
 std::optional<std::string> InstallDirFromFolder(const std::string& folder, DirPlatform& platform);
 
+// The product holds its lock file open without delete sharing while it runs;
+// a lock that can be deleted was left behind and goes. The installer's first
+// check, and the uninstaller's.
+bool ProductRunning(DirPlatform& platform);
+
 struct DirCheck {
     bool ok;
     std::string message;  // one of the four messages when !ok

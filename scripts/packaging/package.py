@@ -169,7 +169,15 @@ def package(o, signing):
                  "-DTOVARIN_BUILD_TESTS=OFF", f"-DTOVARIN_PACKAGE={archive}", f"-DTOVARIN_7Z_LIBRARY={library}"]
     for name, var in (("--telemetry-host", "TOVARIN_TELEMETRY_HOST"), ("--website-host", "TOVARIN_WEBSITE_HOST")):
         configure.append(f"-D{var}={o[name]}" if name in o else f"-U{var}")
-    run(configure, log, "configuring the build")
+    # The uninstaller first: the installer carries it as shipped, signed like the installer itself.
+    run(configure + ["-UTOVARIN_UNINSTALLER"], log, "configuring the build")
+    run(["cmake", "--build", build, "--target", "TovarinUninstall"], log, "the uninstaller's build")
+    uninstaller = work / "Uninstall.exe"
+    if signing:
+        sign(o, build / "uninstall/Uninstall.exe", uninstaller, log)
+    else:
+        shutil.copyfile(build / "uninstall/Uninstall.exe", uninstaller)
+    run(configure + [f"-DTOVARIN_UNINSTALLER={uninstaller}"], log, "configuring the installer's build")
     run(["cmake", "--build", build, "--target", "TovarinSetup"], log, "the build")
 
     partial = out.with_name(f".{out.name}.partial")

@@ -1,8 +1,8 @@
 """One release the way a vendor makes it: the same product in two folders
 packaged in two build folders gives the same archive and the same installer,
 which installs the product's files under Wine; signed with a throwaway CA and
-timestamped by a local responder, both the installer and the library inside
-verify, and the signed installer installs too."""
+timestamped by a local responder, the installer and the library and the
+uninstaller inside verify, and the signed installer installs too."""
 import filecmp
 import hashlib
 import http.server
@@ -203,9 +203,10 @@ class ReleaseTest(unittest.TestCase):
                               "--sign-ca", keys / "ca.pem", "--timestamp-url", tsa.url)
             self.assertEqual(res.returncode, 0, res.stderr)
             self.assertEqual(res.stdout.splitlines()[-1], "signed by: /CN=Tovarin Test Signer/O=Tovarin")
-            library = Path(tmp) / "7z.dll"
+            library, uninstaller = Path(tmp) / "7z.dll", Path(tmp) / "Uninstall.exe"
             library.write_bytes(next(v for k, v in resources(out).items() if k[:2] == (RT_RCDATA, "7ZIP_LIBRARY")))
-            for signed in (out, library):
+            uninstaller.write_bytes(next(v for k, v in resources(out).items() if k[:2] == (RT_RCDATA, "UNINSTALLER")))
+            for signed in (out, library, uninstaller):
                 report = verifies(signed, keys / "ca.pem")
                 self.assertIsNotNone(report, signed)
                 self.assertIn("Message digest algorithm  : SHA256", report)
