@@ -79,6 +79,11 @@ using UniqueFile = BasicUniqueResource<HANDLE, InvalidHandleValue, CloseHandleFn
 using UniqueFind = BasicUniqueResource<HANDLE, InvalidHandleValue, FindCloseFn>;
 using UniqueModule = UniqueResource<HMODULE, nullptr, FreeLibraryFn>;
 using UniqueWindow = UniqueResource<HWND, nullptr, DestroyWindowFn>;
+struct DestroyIconFn {
+    void operator()(HICON i) const { ::DestroyIcon(i); }
+};
+// An icon loaded at a size of the caller's (LoadImageW without LR_SHARED).
+using UniqueIcon = UniqueResource<HICON, nullptr, DestroyIconFn>;
 // A buffer the system allocated for the caller with LocalAlloc (FormatMessageW, security descriptors, SIDs).
 template <typename T>
 using UniqueLocal = UniqueResource<T*, nullptr, LocalFreeFn>;

@@ -27,6 +27,11 @@ void THighlightImage::SetFill(COLORREF colour) {
     Invalidate();
 }
 
+void THighlightImage::SetDrawing(Drawing drawing) {
+    drawing_ = std::move(drawing);
+    Invalidate();
+}
+
 void THighlightImage::ShowBitmap(const std::string& name) {
     SetPicture(LoadPictureFor(name, owner_.Dpi(), LoadBitmapPicture), name);
 }
@@ -53,7 +58,11 @@ void THighlightImage::Paint(HDC dc) const {
         SetDCBrushColor(dc, fill_);
         FillRect(dc, &bounds_, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
     }
-    if (!picture_) return;
+    if (picture_) PaintPicture(dc);
+    if (drawing_) drawing_(dc, bounds_);
+}
+
+void THighlightImage::PaintPicture(HDC dc) const {
     // Drawn at the control's top-left corner and cut to its bounds, never stretched.
     const UniqueMemoryDC source(CreateCompatibleDC(dc));
     if (!source) return;

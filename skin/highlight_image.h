@@ -36,6 +36,12 @@ public:
     const Picture& CurrentPicture() const { return picture_; }
     // A solid colour instead of a picture (a label used as a line).
     void SetFill(COLORREF colour);
+    // Drawn over the fill and the picture, inside the bounds (the drawn
+    // controls: TextButton, FillBar).
+    using Drawing = std::function<void(HDC dc, const RECT& bounds)>;
+    void SetDrawing(Drawing drawing);
+    // Paints the control again at the next redraw.
+    void Redraw() const { Invalidate(); }
     void SetCursor(LPCWSTR systemCursor) { cursor_ = systemCursor; }
     LPCWSTR Cursor() const { return cursor_; }
 
@@ -63,6 +69,7 @@ public:
 
 private:
     void Invalidate() const;
+    void PaintPicture(HDC dc) const;
 
     SkinForm& owner_;
     std::string name_;
@@ -73,6 +80,7 @@ private:
     std::string stateBase_;
     bool filled_ = false;
     COLORREF fill_ = 0;
+    Drawing drawing_;
     LPCWSTR cursor_ = IDC_ARROW;
 };
 

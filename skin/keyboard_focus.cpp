@@ -137,8 +137,13 @@ bool KeyboardFocus::KeyDown(WPARAM key) {
         if (image) Activate(image);
         break;
     case VK_RETURN:
-        // A focused edit has no action of its own: Return is the default.
-        Activate(image ? image : default_);
+        // A focused edit has no action of its own: Return is the default,
+        // unless the window has hidden that control for now.
+        if (image) {
+            Activate(image);
+        } else if (default_ && default_->Visible()) {
+            Activate(default_);
+        }
         break;
     default:
         if (cancel_ && cancel_->Visible()) Activate(cancel_);
@@ -177,6 +182,15 @@ void KeyboardFocus::FocusOn(int index) {
         RefreshLook();
     }
     NotifyItem(EVENT_OBJECT_FOCUS, form_.Handle(), index);
+}
+
+void KeyboardFocus::FocusControl(const std::string& control) {
+    for (std::size_t i = 0; i < controls_.size(); ++i) {
+        if (controls_[i].control == control && Live(controls_[i])) {
+            FocusOn(static_cast<int>(i));
+            return;
+        }
+    }
 }
 
 void KeyboardFocus::MouseUsed() { lastInputKeyboard = false; }

@@ -45,6 +45,11 @@ public:
     void AttachChild(const std::string& control, HWND child);
     // The control Escape stands for; null: Escape does nothing.
     void SetCancel(THighlightImage* image) { cancel_ = image; }
+    // The control Return stands for when nothing has the focus; null: none.
+    void SetDefault(THighlightImage* image) { default_ = image; }
+    // Moves the focus onto a reachable control (a window that changed its
+    // buttons); the look shows only once the keyboard has been used.
+    void FocusControl(const std::string& control);
 
     // A key pressed on the form: true when it was one of the form's keys.
     bool KeyDown(WPARAM key);

@@ -118,7 +118,8 @@ bool SkinForm::CreateFromLayout(const char* layoutName, HWND owner) {
     }
 
     for (const LayoutControl* c : layout_->Controls()) {
-        if (c->kind != "image" && c->kind != "drag" && c->kind != "line") continue;
+        if (c->kind != "image" && c->kind != "drag" && c->kind != "line" && c->kind != "button" && c->kind != "bar")
+            continue;
         const RECT r = layout_->Bounds(*c);
         THighlightImage& image = AddImage(c->name, r.left, r.top, Width(r), Height(r));
         if (c->Has("picture")) {
@@ -127,13 +128,19 @@ bool SkinForm::CreateFromLayout(const char* layoutName, HWND owner) {
         }
         image.SetStateBase(c->Text("states"));
         if (c->Text("cursor") == "hand") image.SetCursor(IDC_HAND);
-        if (c->Has("fill")) image.SetFill(c->Colour("fill", 0));
+        // A drawn control's fill= is its own colour, not the control's ground.
+        const bool drawn = c->kind == "button" || c->kind == "bar";
+        if (c->Has("fill") && !drawn) image.SetFill(c->Colour("fill", 0));
         const LayoutControl* parent = layout_->Find(c->Text("parent"));
         if (c->Has("hidden") || (parent && parent->Has("hidden"))) image.SetVisible(false);
         for (const std::string& handler : c->List("on")) {
             if (!BindHandler(image, *c, handler)) return false;
         }
+        // After the handlers: a button keeps them and adds its own looks.
+        if (c->kind == "button") buttons_.push_back(std::make_unique<TextButton>(image, *c));
+        if (c->kind == "bar") bars_.push_back(std::make_unique<FillBar>(image, *c));
     }
+    ScaleButtons();
     return focus_.Build(*layout_);
 }
 
@@ -248,6 +255,29 @@ THighlightImage* SkinForm::FindImage(const std::string& name) {
     return nullptr;
 }
 
+namespace {
+
+template <typename Control>
+Control* Named(const std::vector<std::unique_ptr<Control>>& controls, const std::string& name) {
+    for (const auto& c : controls) {
+        if (c->Name() == name) return c.get();
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+TextButton* SkinForm::FindButton(const std::string& name) { return Named(buttons_, name); }
+const TextButton* SkinForm::FindButton(const std::string& name) const { return Named(buttons_, name); }
+FillBar* SkinForm::FindBar(const std::string& name) { return Named(bars_, name); }
+const FillBar* SkinForm::FindBar(const std::string& name) const { return Named(bars_, name); }
+
+void SkinForm::ScaleButtons() {
+    for (const auto& b : buttons_) {
+        if (const LayoutControl* c = layout_->Find(b->Name())) b->SetScale(LayoutFont(*c), layout_->Scale(c->Number("corner", 0)));
+    }
+}
+
 void SkinForm::InvalidateArea(const RECT& area) {
     if (hwnd_) InvalidateRect(hwnd_, &area, FALSE);
 }
@@ -263,6 +293,7 @@ void SkinForm::ApplyDpi(int dpi, const RECT& suggested) {
     for (const auto& c : controls_) {
         if (const LayoutControl* laidOut = layout_->Find(c->Name())) c->Rescale(layout_->Bounds(*laidOut));
     }
+    ScaleButtons();
     DpiChanged();
     // The system's rectangle keeps the window where the user dropped it; the
     // size is the layout's, which the system's can miss by a rounding.

@@ -13,9 +13,11 @@
 
 #include "common/handles.h"
 #include "skin/accessible_form.h"
+#include "skin/fill_bar.h"
 #include "skin/highlight_image.h"
 #include "skin/keyboard_focus.h"
 #include "skin/layout.h"
+#include "skin/text_button.h"
 
 namespace tovarin::skin {
 
@@ -101,6 +103,11 @@ public:
 
     THighlightImage& AddImage(std::string name, int left, int top, int width, int height);
     THighlightImage* FindImage(const std::string& name);
+    // The drawn controls a layout made (kinds button and bar); null when none has that name.
+    TextButton* FindButton(const std::string& name);
+    const TextButton* FindButton(const std::string& name) const;
+    FillBar* FindBar(const std::string& name);
+    const FillBar* FindBar(const std::string& name) const;
     void InvalidateArea(const RECT& area);
 
     // The system's move loop, as if the caption had been dragged.
@@ -122,8 +129,8 @@ protected:
     // Creates the (hidden) window from the layout resource `layoutName` with
     // its picture controls (kinds image, drag and line), their pictures,
     // cursors, visibility and handlers, all at the DPI of the owner's monitor
-    // (the system DPI without an owner). False when the layout is missing or
-    // names a handler the form does not have.
+    // (the system DPI without an owner), and its drawn buttons and bars. False
+    // when the layout is missing or names a handler the form does not have.
     bool CreateFromLayout(const char* layoutName, HWND owner);
     const Layout& FormLayout() const { return *layout_; }
     // The client size as laid out.
@@ -167,6 +174,7 @@ private:
     void ButtonUp(MouseButton button, POINT client);
 
     void ApplyDpi(int dpi, const RECT& suggested);
+    void ScaleButtons();
     bool BindHandler(THighlightImage& image, const LayoutControl& control, const std::string& handler);
 
     // AccessibleSource (skin_form_access.cpp)
@@ -183,6 +191,9 @@ private:
     COLORREF frameColour_ = 0;
     COLORREF backgroundColour_ = 0;
     std::vector<std::unique_ptr<THighlightImage>> controls_;
+    // Drawn through their images: they go first.
+    std::vector<std::unique_ptr<TextButton>> buttons_;
+    std::vector<std::unique_ptr<FillBar>> bars_;
     THighlightImage* hovered_ = nullptr;
     THighlightImage* pressed_ = nullptr;
     MouseButton pressedButton_ = MouseButton::Left;

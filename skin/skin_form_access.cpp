@@ -39,7 +39,12 @@ std::vector<AccessibleItem> SkinForm::Items() const {
     for (const AccessControl& c : focus_.Controls()) {
         const ControlFacts facts = FactsOf(c.control);
         AccessibleItem item;
-        item.name = Widen(facts.name.empty() ? c.label : facts.name);
+        // A drawn button is named by its caption, a drawn bar tells its percentage.
+        const TextButton* button = FindButton(c.control);
+        const FillBar* bar = FindBar(c.control);
+        std::string name = !facts.name.empty() ? facts.name : c.label;
+        if (name.empty() && button) name = button->Caption();
+        item.name = Widen(name);
         item.role = RoleOf(c.role);
         const bool visible = c.child ? IsWindowVisible(c.child) != FALSE : c.image && c.image->Visible();
         if (!visible) item.state |= STATE_SYSTEM_INVISIBLE;
@@ -51,7 +56,7 @@ std::vector<AccessibleItem> SkinForm::Items() const {
         if (c.role == ControlRole::Link) item.state |= STATE_SYSTEM_LINKED;
         if (c.role == ControlRole::ProgressBar || c.role == ControlRole::Text) item.state |= STATE_SYSTEM_READONLY;
         item.hasValue = c.role == ControlRole::Edit || c.role == ControlRole::ProgressBar;
-        item.value = Widen(facts.value);
+        item.value = Widen(facts.value.empty() && bar ? bar->PercentText() : facts.value);
         if (c.child) {
             GetWindowRect(c.child, &item.bounds);
             MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&item.bounds), 2);

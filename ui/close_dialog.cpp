@@ -3,6 +3,7 @@
 #include "common/text.h"
 #include "ui/dialog_placement.h"
 #include "skin/font_choice.h"
+#include "skin/rounded_panel.h"
 
 namespace tovarin::ui {
 namespace {
@@ -146,32 +147,13 @@ void TCloseDialogForm::PlaceAndShape() {
     Shape();
 }
 
-void TCloseDialogForm::Shape() {
-    RECT own{};
-    GetWindowRect(Handle(), &own);
-    const int corner = FormLayout().Scale(windowCorner_);
-    // The system owns the region once it is set.
-    if (HRGN region = CreateRoundRectRgn(0, 0, own.right - own.left, own.bottom - own.top, corner, corner)) {
-        if (!SetWindowRgn(Handle(), region, TRUE)) DeleteObject(region);
-    }
-}
+void TCloseDialogForm::Shape() { skin::RoundWindow(Handle(), FormLayout().Scale(windowCorner_)); }
 
 void TCloseDialogForm::PaintBackground(HDC dc, const RECT& client) {
     skin::SkinForm::PaintBackground(dc, client);
     // The white panel with rounded corners and a raised one-pixel bevel.
-    const int corner = FormLayout().Scale(panelCorner_), bevel = FormLayout().Scale(1);
-    UniqueRegion panel(CreateRoundRectRgn(0, 0, client.right, client.bottom, corner, corner));
-    // A clip region is in device units: follow the buffer's moved origin.
-    POINT origin{};
-    if (panel && GetViewportOrgEx(dc, &origin)) OffsetRgn(panel.get(), origin.x, origin.y);
-    const ClipSelection clip(dc, panel.get());
-    SetDCBrushColor(dc, panelColour_);
-    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
-    SetDCBrushColor(dc, bevelColour_);
-    const RECT right{client.right - bevel, 0, client.right, client.bottom};
-    const RECT bottom{0, client.bottom - bevel, client.right, client.bottom};
-    FillRect(dc, &right, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
-    FillRect(dc, &bottom, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+    skin::PaintPanel(dc, client,
+                     {panelColour_, bevelColour_, FormLayout().Scale(panelCorner_), FormLayout().Scale(1)});
 }
 
 bool TCloseDialogForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
