@@ -73,6 +73,7 @@ class Uninstall(unittest.TestCase):
                 yield s, run
             finally:
                 run.clear()
+                s.wine("reg", "delete", KEY, "/f")
 
     def install(self, s, run, close_product=True):
         """A default install through the installer's window, the product it
@@ -137,11 +138,11 @@ class Uninstall(unittest.TestCase):
         self.assertIsNone(self.registration(s), "the registration stayed")
 
     def assertUntouched(self, s, run, before, registered, allowed=()):
-        """Nothing changed on drive C: but the copy's private folder (and what is allowed)."""
+        """Nothing changed on drive C: but the copy's private folder and what is allowed."""
         after = snapshot([run.drive_c])
-        private = run.drive_c / "windows" / "temp"
+        allowed = [run.drive_c / "windows" / "temp", *allowed]
         changed = sorted(str(p) for p in set(before) | set(after) if before.get(p) != after.get(p)
-                         and private not in p.parents and p not in allowed)
+                         and not any(p == a or a in p.parents for a in allowed))
         self.assertEqual(changed, [], "changed by a refused run")
         self.assertEqual(self.registration(s), registered)
 
@@ -203,76 +204,81 @@ class Uninstall(unittest.TestCase):
             self.close_product(s)
 
             dat = run.install / "Uninstall.dat"
-            original = dat.read_bytes()
-            times = (dat.stat().st_atime_ns, dat.stat().st_mtime_ns)
-
-            def restore():
-                if dat.is_symlink() or dat.exists():
-                    dat.unlink()
-                dat.write_bytes(original)
-                os.utime(dat, ns=times)
-                s.wine("reg", "add", KEY, "/v", "InstallRecordSHA256", "/t", "REG_SZ",
-                       "/d", registered["InstallRecordSHA256"], "/f")
+            programs = run.install.parent
+            elsewhere = run.drive_c / "elsewhere"
+            self.addCleanup(shutil.rmtree, elsewhere, True)
 
             def rehash(data):
                 dat.write_bytes(data)
                 s.wine("reg", "add", KEY, "/v", "InstallRecordSHA256", "/t", "REG_SZ",
                        "/d", hashlib.sha256(data).hexdigest(), "/f")
 
-            # One byte changed by a user: a digit, so the record still reads.
-            def one_byte(_):
+            # By a user: one digit, so the record still reads.
+            def one_byte(original):
                 data = bytearray(original)
-                at = data.index(b"\nfile\t") + 1
-                at = data.index(b"\n", at) - 1
+                at = data.index(b"\n", data.index(b"\nfile\t") + 1) - 1
                 data[at] = ord("1") if data[at] != ord("1") else ord("2")
                 dat.write_bytes(bytes(data))
 
-            # The same record at a link's target outside.
-            elsewhere = run.drive_c / "elsewhere"
-            self.addCleanup(shutil.rmtree, elsewhere, True)
-
-            def linked(_):
+            # The same record, at a link's target outside.
+            def linked(original):
                 elsewhere.mkdir(exist_ok=True)
                 (elsewhere / "Uninstall.dat").write_bytes(original)
                 dat.unlink()
                 dat.symlink_to(elsewhere / "Uninstall.dat")
 
-            # Records reaching outside, hashed as if an install had written them.
-            def naming(line):
-                return lambda victim: rehash(original + line(victim).encode())
-
-            def entry(victim):
-                return f"{victim.stat().st_size}\t{filetime(victim)}\n"
-
-            programs = run.install.parent
-            rows = [
-                ("one byte changed", None, one_byte),
-                ("reached through a link", elsewhere / "Uninstall.dat", linked),
-                ("a file above the directory", programs / "victim.txt",
-                 naming(lambda v: "file\t..\\victim.txt\t" + entry(v))),
-                ("a file by its full path", run.drive_c / "victim.txt",
-                 naming(lambda v: "file\tC:\\victim.txt\t" + entry(v))),
-            ]
-            for name, victim, tamper in rows:
-                with self.subTest(name):
-                    if victim and victim.parent != elsewhere:
+            # The rest as if an install had written them (the hash rewritten
+            # in the registration): one entry more, naming a thing outside
+            # that it would match.
+            def naming(kind, windows_path, victim):
+                def tamper(original):
+                    victim.parent.mkdir(parents=True, exist_ok=True)
+                    if kind == "file":
                         victim.write_bytes(b"not the installer's")
-                        self.addCleanup(victim.unlink, True)
-                    tamper(victim)
-                    before = snapshot([run.drive_c])
-                    registered_now = self.registration(s)
-                    self.assertEqual(self.quiet(s), 2, "not refused")
-                    self.assertUntouched(s, run, before, registered_now)
-                    restore()
+                        line = f"file\t{windows_path}\t{victim.stat().st_size}\t{filetime(victim)}\n"
+                    else:
+                        shutil.copy(run.desktop_link, victim)  # it points into the install
+                        line = f"shortcut\t{windows_path}\n"
+                    self.addCleanup(victim.unlink, True)
+                    rehash(original + line.encode())
+                return tamper
 
-            # A shortcut entry at neither of the two places, pointing into the
-            # install: the link stays, and the rest of the install may go.
-            victim = programs / "victim.lnk"
-            shutil.copy(run.desktop_link, victim)
-            self.addCleanup(victim.unlink, True)
-            rehash(original + f"shortcut\tC:\\{victim.relative_to(run.drive_c)}\n".replace("/", "\\").encode())
-            self.quiet(s)
-            self.assertTrue(victim.exists(), "a shortcut outside the two places was removed")
+            # Another directory holding the install's files as they were written.
+            def another_directory(original):
+                shutil.copytree(run.install, elsewhere / "Tovarin", dirs_exist_ok=True)
+                rehash(original.replace(f"\ndir\t{run.install_dir}\n".encode(), b"\ndir\tC:\\elsewhere\\Tovarin\n"))
+
+            rows = [  # what, how, refused as a whole
+                ("one byte changed", one_byte, True),
+                ("reached through a link", linked, True),
+                ("a file above the directory", naming("file", r"..\victim.txt", programs / "victim.txt"), True),
+                ("a file by its full path", naming("file", r"C:\victim.txt", run.drive_c / "victim.txt"), True),
+                ("a shortcut elsewhere", naming("shortcut", r"C:\Program Files\victim.lnk", programs / "victim.lnk"),
+                 False),
+                ("another directory", another_directory, False),
+            ]
+            for name, tamper, refused in rows:
+                with self.subTest(name):
+                    if self.registration(s) is None:
+                        self.install(s, run)  # the row before removed it
+                    registered = self.registration(s)
+                    original, times = dat.read_bytes(), (dat.stat().st_atime_ns, dat.stat().st_mtime_ns)
+                    tamper(original)
+                    tampered = self.registration(s)
+                    before = snapshot([run.drive_c])
+                    code = self.quiet(s)
+                    if refused:
+                        self.assertEqual(code, 2, "not refused")
+                        self.assertUntouched(s, run, before, tampered)
+                    else:
+                        self.assertUntouched(s, run, before, self.registration(s),
+                                             [run.install, run.programs, run.desktop_link])
+                    if self.registration(s) is not None:
+                        dat.unlink()
+                        dat.write_bytes(original)
+                        os.utime(dat, ns=times)
+                        s.wine("reg", "add", KEY, "/v", "InstallRecordSHA256", "/t", "REG_SZ",
+                               "/d", registered["InstallRecordSHA256"], "/f")
 
     def test_killed_half_way_then_run_again(self):
         with self.session() as (s, run):
