@@ -252,16 +252,18 @@ class Session:
                     raise
                 self.kill_prefix_processes()
 
-    def kill_prefix_processes(self):
+    def kill_prefix_processes(self, program=None):
         """SIGKILL for every Wine process (the loader, the server, or qemu
-        running them) of this session's prefix; the tests share its
-        environment, so the program run is what tells them apart."""
+        running them) of this session's prefix, or only for those whose
+        command line names program (Wine shows the Windows one there); the
+        tests share its environment, so the program run is what tells them apart."""
         marker = ("WINEPREFIX=" + self.env["WINEPREFIX"]).encode()
         for pid in filter(str.isdigit, os.listdir("/proc")):
             try:
-                program = os.readlink(f"/proc/{pid}/exe")
-                if ("/wine" in program or "qemu-i386" in program) and \
-                        marker in Path(f"/proc/{pid}/environ").read_bytes().split(b"\0"):
+                loader = os.readlink(f"/proc/{pid}/exe")
+                if ("/wine" in loader or "qemu-i386" in loader) and \
+                        marker in Path(f"/proc/{pid}/environ").read_bytes().split(b"\0") and \
+                        (program is None or program.lower().encode() in Path(f"/proc/{pid}/cmdline").read_bytes().lower()):
                     os.kill(int(pid), 9)
             except OSError:
                 pass
@@ -288,15 +290,19 @@ class Session:
         self.procs.append(p)
         return p
 
-    def tool(self, *args):
-        # Output through a file, not a pipe: when wintool happens to be the
-        # process that boots Wine's background services, they inherit its
-        # output and would hold a pipe open long after wintool has ended.
+    def wine(self, program, *args, timeout=60):
+        """Runs a Windows program to its end: its exit code and its output."""
+        # Output through a file, not a pipe: when the program happens to be
+        # the process that boots Wine's background services, they inherit its
+        # output and would hold a pipe open long after it has ended.
         with tempfile.TemporaryFile() as out:
-            subprocess.run(["wine", self.wintool, *map(str, args)], env=self.env, stdin=subprocess.DEVNULL,
-                           stdout=out, stderr=subprocess.DEVNULL, timeout=60)
+            done = subprocess.run(["wine", str(program), *map(str, args)], env=self.env, stdin=subprocess.DEVNULL,
+                                  stdout=out, stderr=subprocess.DEVNULL, timeout=timeout)
             out.seek(0)
-            return out.read().decode("utf-8", "replace")
+            return done.returncode, out.read().decode("utf-8", "replace")
+
+    def tool(self, *args):
+        return self.wine(self.wintool, *args)[1]
 
     def windows(self):
         return parse_windows(self.tool("windows"))

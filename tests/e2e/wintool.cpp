@@ -12,7 +12,8 @@
 //   wintool overwrite FILE SRC  rewrites FILE with SRC's bytes whenever it can, until killed
 //   wintool access HWND         the window's client object as the system's accessibility library
 //                               sees it, then each child, a line each, tab-separated: id, role and
-//                               state (hex), name, value (a missing name or value prints as -)
+//                               state (hex), name, value (a missing name or value prints as -),
+//                               place on screen "left top width height"
 //   wintool values CLASS ID SECONDS  "ready", then waits for a top-level window of CLASS and prints
 //                               each new value of its child ID until the window goes (or the time)
 //   wintool watch CLASS SECONDS  "ready"; "shown" once a visible top-level window of CLASS is up;
@@ -105,10 +106,14 @@ void DescribeAccessible(IAccessible* object, LONG id) {
     BSTR name = nullptr, value = nullptr;
     const HRESULT nameResult = object->get_accName(child, &name);
     const HRESULT valueResult = object->get_accValue(child, &value);
+    LONG left = 0, top = 0, width = 0, height = 0;
+    object->accLocation(&left, &top, &width, &height, child);
     char buf[64];
     std::snprintf(buf, sizeof buf, "%ld\t%lx\t%lx\t", id, role.vt == VT_I4 ? role.lVal : -1L,
                   state.vt == VT_I4 ? state.lVal : -1L);
-    Out(buf + Text(name, nameResult) + "\t" + Text(value, valueResult) + "\n");
+    char place[64];
+    std::snprintf(place, sizeof place, "\t%ld %ld %ld %ld\n", left, top, width, height);
+    Out(buf + Text(name, nameResult) + "\t" + Text(value, valueResult) + place);
 }
 
 IAccessible* ClientObject(HWND w) {
