@@ -166,6 +166,9 @@ class ReleaseTest(unittest.TestCase):
     def test_two_folders_give_the_same_archive_and_installer(self):
         self.assertEqual((self.a / "build/release/package.7z").read_bytes(),
                          (self.b / "build/release/package.7z").read_bytes())
+        # The uninstaller the installer carries, as built for it.
+        self.assertEqual((self.a / "build/release/Uninstall.exe").read_bytes(),
+                         (self.b / "build/release/Uninstall.exe").read_bytes())
         exe_a, exe_b = ((side / "TovarinSetup.exe").read_bytes() for side in (self.a, self.b))
         print("installer SHA-256:", hashlib.sha256(exe_a).hexdigest(), hashlib.sha256(exe_b).hexdigest(),
               file=sys.stderr)
