@@ -230,6 +230,12 @@ class ReleaseTest(unittest.TestCase):
             self.assertEqual(res.returncode, 0, res.stderr)
             self.assertEqual(res.stdout.splitlines()[-1], "signed by: /CN=Tovarin Test Signer/O=Tovarin")
             self.assertIsNotNone(verifies(p12_out, keys / "ca.pem"))
+            # Without a timestamp, signed at SOURCE_DATE_EPOCH: a second run gives the same bytes.
+            again = WORK / "TovarinSetup-p12-again.exe"
+            res = package(self.a / "build", "--archive", archive, "--out", again, "--sign-pkcs12", keys / "signer.p12",
+                          "--sign-password-file", keys / "password", "--sign-ca", keys / "ca.pem")
+            self.assertEqual(res.returncode, 0, res.stderr)
+            self.assertEqual(again.read_bytes(), p12_out.read_bytes())
         self.install(out)
 
 
