@@ -90,6 +90,21 @@ EntryRemoval DeleteFolderThrough(HANDLE folder) {
     return ::GetLastError() == ERROR_DIR_NOT_EMPTY ? EntryRemoval::Kept : EntryRemoval::Failed;
 }
 
+// A file marked read-only (by the user, since the install) cannot be
+// deleted until the mark is off; its times stay as they are.
+bool DeleteFileThrough(HANDLE file) {
+    if (DeleteThrough(file)) return true;
+    FILE_BASIC_INFO basic{};
+    if (!::GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) ||
+        !(basic.FileAttributes & FILE_ATTRIBUTE_READONLY))
+        return false;
+    basic.FileAttributes &= ~FILE_ATTRIBUTE_READONLY;
+    if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    basic.CreationTime.QuadPart = basic.LastAccessTime.QuadPart = basic.LastWriteTime.QuadPart =
+        basic.ChangeTime.QuadPart = 0;  // unchanged
+    return ::SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic) && DeleteThrough(file);
+}
+
 std::optional<std::string> ReadAll(HANDLE file) {
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(file, &size) || size.QuadPart > kMaxReadBytes) return std::nullopt;
@@ -165,7 +180,7 @@ public:
 
     EntryRemoval RemoveFile(const std::wstring& relative, std::uint64_t size, std::uint64_t lastWrite) override {
         if (!dir_) return EntryRemoval::Failed;
-        const Reached file = OpenBelow(dir_.get(), relative, DELETE | FILE_READ_ATTRIBUTES);
+        const Reached file = OpenBelow(dir_.get(), relative, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES);
         if (!file.handle) return file.verdict;
         BY_HANDLE_FILE_INFORMATION info{};
         if (!IsPlainFile(file.handle.get()) || !::GetFileInformationByHandle(file.handle.get(), &info))
@@ -175,7 +190,7 @@ public:
             (std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) | info.ftLastWriteTime.dwLowDateTime;
         // Changed since the install: the user's now.
         if (hasSize != size || hasTime != lastWrite) return EntryRemoval::Kept;
-        return DeleteThrough(file.handle.get()) ? EntryRemoval::Removed : EntryRemoval::Failed;
+        return DeleteFileThrough(file.handle.get()) ? EntryRemoval::Removed : EntryRemoval::Failed;
     }
 
     EntryRemoval RemoveFolder(const std::wstring& relative) override {
