@@ -85,6 +85,22 @@ UniqueHandle StartCopy(const std::wstring& exe, const std::wstring& folder, std:
 
 std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
+// The folder as the registration names it: long names, even when the
+// uninstaller was started through a short (8.3) path.
+std::wstring LongFolderOf(const std::wstring& path) {
+    const std::wstring folder = FolderOf(path);
+    std::wstring longer(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = ::GetLongPathNameW(folder.c_str(), longer.data(), static_cast<DWORD>(longer.size()));
+        if (n == 0) return folder;
+        if (n < longer.size()) {
+            longer.resize(n);
+            return longer;
+        }
+        longer.resize(n);
+    }
+}
+
 }  // namespace
 
 std::optional<CopyArguments> CopyArgumentsFrom(const wchar_t* commandLine, bool& quiet) {
@@ -105,7 +121,7 @@ std::optional<CopyArguments> CopyArgumentsFrom(const wchar_t* commandLine, bool&
 
 int RunAsOriginal(bool quiet) {
     const std::wstring self = ModulePath();
-    const std::wstring installDir = FolderOf(self);
+    const std::wstring installDir = LongFolderOf(self);
     std::string failure;
     std::optional<PrivateFolder> folder = PrivateFolder::Create(failure);
     if (installDir.empty() || !folder) return kOtherFailure;

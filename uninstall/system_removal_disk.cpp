@@ -45,26 +45,37 @@ struct Reached {
 };
 
 // Opens relative (one or more parts) below folder: each folder on the way a
-// plain one, the last part with access. A link on the way is never passed.
-Reached OpenBelow(HANDLE folder, const std::wstring& relative, DWORD access) {
-    const std::vector<std::wstring> parts = Parts(relative);
+// plain one, the last part with access and share. A link on the way is never
+// passed: where the system opens a link itself its attributes say so, and
+// where it follows one (Wine) the handle's final path is not the expected one.
+Reached OpenBelow(HANDLE folder, const std::wstring& relative, DWORD access, DWORD share = kShareAll) {
     Reached out;
+    const std::optional<std::wstring> folderFinal = FinalPath(folder);
+    if (!folderFinal) {
+        out.verdict = EntryRemoval::Failed;
+        return out;
+    }
+    const std::vector<std::wstring> parts = Parts(relative);
     UniqueFile held;
     HANDLE parent = folder;
     for (std::size_t i = 0; i < parts.size(); ++i) {
         const bool last = i + 1 == parts.size();
         UniqueFile entry;
-        const HRESULT hr = archive::OpenExistingEntry(parent, parts[i], last ? access : kFolderAccess, kShareAll, entry);
+        const HRESULT hr =
+            archive::OpenExistingEntry(parent, parts[i], last ? access : kFolderAccess, last ? share : kShareAll, entry);
         if (FAILED(hr)) {
             out.verdict = NotThere(hr) ? EntryRemoval::Missing : EntryRemoval::Failed;
             return out;
         }
-        if (last) {
-            out.handle = std::move(entry);
+        const std::optional<std::wstring> final = FinalPath(entry.get());
+        std::wstring reached;
+        for (std::size_t j = 0; j <= i; ++j) reached += (j ? L"\\" : L"") + parts[j];
+        if (!final || !FinalPathIs(*final, *folderFinal, reached) || (!last && !IsPlainFolder(entry.get()))) {
+            out.verdict = EntryRemoval::Kept;
             return out;
         }
-        if (!IsPlainFolder(entry.get())) {
-            out.verdict = EntryRemoval::Kept;
+        if (last) {
+            out.handle = std::move(entry);
             return out;
         }
         held = std::move(entry);
@@ -77,6 +88,21 @@ EntryRemoval DeleteFolderThrough(HANDLE folder) {
     if (!IsPlainFolder(folder)) return EntryRemoval::Kept;
     if (DeleteThrough(folder)) return EntryRemoval::Removed;
     return ::GetLastError() == ERROR_DIR_NOT_EMPTY ? EntryRemoval::Kept : EntryRemoval::Failed;
+}
+
+// A file marked read-only (by the user, since the install) cannot be
+// deleted until the mark is off; its times stay as they are.
+bool DeleteFileThrough(HANDLE file) {
+    if (DeleteThrough(file)) return true;
+    FILE_BASIC_INFO basic{};
+    if (!::GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) ||
+        !(basic.FileAttributes & FILE_ATTRIBUTE_READONLY))
+        return false;
+    basic.FileAttributes &= ~FILE_ATTRIBUTE_READONLY;
+    if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    basic.CreationTime.QuadPart = basic.LastAccessTime.QuadPart = basic.LastWriteTime.QuadPart =
+        basic.ChangeTime.QuadPart = 0;  // unchanged
+    return ::SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic) && DeleteThrough(file);
 }
 
 std::optional<std::string> ReadAll(HANDLE file) {
@@ -98,12 +124,20 @@ std::wstring ParentOf(const std::wstring& path) {
     return parent;
 }
 
+std::wstring NameOf(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
+
 class SystemDisk final : public RemovalDisk {
 public:
     explicit SystemDisk(std::wstring installDir) : installDir_(std::move(installDir)) {
-        // Renaming or deleting it needs delete sharing, which nobody gets.
-        dir_ = OpenUnfollowed(installDir_, kFolderAccess | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE);
-        if (dir_ && !IsPlainFolder(dir_.get())) dir_.reset();
+        // Its parent may lie behind a link (a moved Program Files), the
+        // folder itself not. Renaming or deleting it needs delete sharing,
+        // which nobody gets while it is held.
+        const std::wstring parentPath = ParentOf(installDir_);
+        const UniqueFile parent = parentPath.empty() ? UniqueFile() : OpenFolder(parentPath, kFolderAccess, kShareAll);
+        Reached dir = parent ? OpenBelow(parent.get(), NameOf(installDir_), kFolderAccess,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE)
+                             : Reached{};
+        if (dir.handle && IsPlainFolder(dir.handle.get())) dir_ = std::move(dir.handle);
         if (const std::optional<std::string> programs = core::SpecialFolderPath(core::kCsidlPrograms))
             programsBase_ = Widen(*programs);
         if (const std::optional<std::string> desktop = core::SpecialFolderPath(core::kCsidlDesktopDirectory))
@@ -122,14 +156,14 @@ public:
             return out;
         }
         // Unshared for writing while it is acted on; deleted through this handle at the end.
-        const HRESULT hr = archive::OpenExistingEntry(dir_.get(), kRecordFileName, GENERIC_READ | DELETE,
-                                                      FILE_SHARE_READ, record_);
-        if (NotThere(hr)) return out;
+        Reached record = OpenBelow(dir_.get(), kRecordFileName, GENERIC_READ | DELETE, FILE_SHARE_READ);
+        if (!record.handle && record.verdict == EntryRemoval::Missing) return out;
+        record_ = std::move(record.handle);
         std::optional<std::string> bytes;
-        if (FAILED(hr) || !IsPlainFile(record_.get()) || !(bytes = ReadAll(record_.get()))) {
+        if (!record_ || !IsPlainFile(record_.get()) || !(bytes = ReadAll(record_.get()))) {
             record_.reset();
             out.state = RecordState::Invalid;
-            out.failure = "The record is not a plain file of its own (" + std::to_string(hr) + ")";
+            out.failure = "The record is not a plain file of its own in " + Narrow(installDir_);
             return out;
         }
         out.state = RecordState::Read;
@@ -146,7 +180,7 @@ public:
 
     EntryRemoval RemoveFile(const std::wstring& relative, std::uint64_t size, std::uint64_t lastWrite) override {
         if (!dir_) return EntryRemoval::Failed;
-        const Reached file = OpenBelow(dir_.get(), relative, DELETE | FILE_READ_ATTRIBUTES);
+        const Reached file = OpenBelow(dir_.get(), relative, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES);
         if (!file.handle) return file.verdict;
         BY_HANDLE_FILE_INFORMATION info{};
         if (!IsPlainFile(file.handle.get()) || !::GetFileInformationByHandle(file.handle.get(), &info))
@@ -156,7 +190,7 @@ public:
             (std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) | info.ftLastWriteTime.dwLowDateTime;
         // Changed since the install: the user's now.
         if (hasSize != size || hasTime != lastWrite) return EntryRemoval::Kept;
-        return DeleteThrough(file.handle.get()) ? EntryRemoval::Removed : EntryRemoval::Failed;
+        return DeleteFileThrough(file.handle.get()) ? EntryRemoval::Removed : EntryRemoval::Failed;
     }
 
     EntryRemoval RemoveFolder(const std::wstring& relative) override {
@@ -240,8 +274,7 @@ public:
         BY_HANDLE_FILE_INFORMATION held{};
         if (!::GetFileInformationByHandle(dir_.get(), &held)) return EntryRemoval::Failed;
         dir_.reset();
-        const Reached folder =
-            OpenBelow(parent.get(), installDir_.substr(installDir_.find_last_of(L'\\') + 1), DELETE | kFolderAccess);
+        const Reached folder = OpenBelow(parent.get(), NameOf(installDir_), DELETE | kFolderAccess);
         if (!folder.handle) return folder.verdict;
         BY_HANDLE_FILE_INFORMATION now{};
         if (!::GetFileInformationByHandle(folder.handle.get(), &now) ||

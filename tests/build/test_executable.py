@@ -1,5 +1,6 @@
 """What the built installer carries: a 32-bit GUI executable importing known
-DLLs only, its manifest and version information, the payload resources."""
+DLLs only, its manifest and version information, the payload resources; and
+the uninstaller, the same kind of program with its own description."""
 import os
 import re
 import struct
@@ -27,6 +28,25 @@ def utf16(text):
     return text.encode("utf-16-le")
 
 
+def check_program(test, exe):
+    test.assertEqual(exe.machine, 0x14C)
+    test.assertEqual(exe.magic, 0x10B)
+    test.assertEqual(exe.subsystem, 2)
+    test.assertFalse(exe.is_dll)
+    imports = {name.lower() for name in exe.imports()}
+    test.assertIn("kernel32.dll", imports)
+    test.assertEqual(imports - KNOWN_DLLS, set(), "imports that would be looked up beside the executable")
+
+
+def check_manifest(test, manifest):
+    text = manifest.decode("utf-8")
+    test.assertRegex(text, r'requestedExecutionLevel\s+level="requireAdministrator"')
+    test.assertNotIn("supportedOS", text)
+    # Without it the system stretches every window at any scale above 100 %.
+    test.assertRegex(text, r"<dpiAwareness[^>]*>PerMonitorV2, PerMonitor</dpiAwareness>")
+    test.assertRegex(text, r"<dpiAware[^>]*>true/pm</dpiAware>")
+
+
 class ExecutableTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -39,22 +59,10 @@ class ExecutableTest(unittest.TestCase):
         return found[0]
 
     def test_is_a_32_bit_gui_program_importing_known_dlls_only(self):
-        self.assertEqual(self.exe.machine, 0x14C)
-        self.assertEqual(self.exe.magic, 0x10B)
-        self.assertEqual(self.exe.subsystem, 2)
-        self.assertFalse(self.exe.is_dll)
-        imports = {name.lower() for name in self.exe.imports()}
-        self.assertIn("kernel32.dll", imports)
-        self.assertEqual(imports - KNOWN_DLLS, set(), "imports that would be looked up beside the installer")
+        check_program(self, self.exe)
 
     def test_manifest_requires_administrator_and_names_no_os(self):
-        (_, _, lang), manifest = self.resource(RT_MANIFEST, 1)
-        text = manifest.decode("utf-8")
-        self.assertRegex(text, r'requestedExecutionLevel\s+level="requireAdministrator"')
-        self.assertNotIn("supportedOS", text)
-        # Without it the system stretches every window at any scale above 100 %.
-        self.assertRegex(text, r"<dpiAwareness[^>]*>PerMonitorV2, PerMonitor</dpiAwareness>")
-        self.assertRegex(text, r"<dpiAware[^>]*>true/pm</dpiAware>")
+        check_manifest(self, self.resource(RT_MANIFEST, 1)[1])
 
     def test_version_information(self):
         (_, _, lang), info = self.resource(RT_VERSION, 1)
@@ -80,6 +88,18 @@ class ExecutableTest(unittest.TestCase):
         dll = PE(library)
         self.assertEqual((dll.machine, dll.magic, dll.is_dll), (0x14C, 0x10B, True))
         self.assertLessEqual({"CreateObject", "GetHandlerProperty"}, set(dll.exports()))
+
+
+class UninstallerTest(unittest.TestCase):
+    def test_is_the_same_kind_of_program_with_its_own_description(self):
+        exe = PE(Path(os.environ["TOVARIN_UNINSTALL_EXE"]).read_bytes())
+        res = exe.resources()
+        check_program(self, exe)
+        check_manifest(self, next(v for k, v in res.items() if k[:2] == (RT_MANIFEST, 1)))
+        info = next(v for k, v in res.items() if k[:2] == (RT_VERSION, 1))
+        for key, value in [("FileDescription", "Tovarin卸载程序"), ("OriginalFilename", "Uninstall.exe")]:
+            self.assertRegex(info, re.escape(utf16(key)) + b"(\0\0)+" + re.escape(utf16(value)) + b"\0\0")
+        self.assertTrue(any(k[:2] == (RT_GROUP_ICON, "MAINICON") for k in res))
 
 
 if __name__ == "__main__":

@@ -166,6 +166,9 @@ class ReleaseTest(unittest.TestCase):
     def test_two_folders_give_the_same_archive_and_installer(self):
         self.assertEqual((self.a / "build/release/package.7z").read_bytes(),
                          (self.b / "build/release/package.7z").read_bytes())
+        # The uninstaller the installer carries, as built for it.
+        self.assertEqual((self.a / "build/release/Uninstall.exe").read_bytes(),
+                         (self.b / "build/release/Uninstall.exe").read_bytes())
         exe_a, exe_b = ((side / "TovarinSetup.exe").read_bytes() for side in (self.a, self.b))
         print("installer SHA-256:", hashlib.sha256(exe_a).hexdigest(), hashlib.sha256(exe_b).hexdigest(),
               file=sys.stderr)
@@ -227,6 +230,12 @@ class ReleaseTest(unittest.TestCase):
             self.assertEqual(res.returncode, 0, res.stderr)
             self.assertEqual(res.stdout.splitlines()[-1], "signed by: /CN=Tovarin Test Signer/O=Tovarin")
             self.assertIsNotNone(verifies(p12_out, keys / "ca.pem"))
+            # Without a timestamp, signed at SOURCE_DATE_EPOCH: a second run gives the same bytes.
+            again = WORK / "TovarinSetup-p12-again.exe"
+            res = package(self.a / "build", "--archive", archive, "--out", again, "--sign-pkcs12", keys / "signer.p12",
+                          "--sign-password-file", keys / "password", "--sign-ca", keys / "ca.pem")
+            self.assertEqual(res.returncode, 0, res.stderr)
+            self.assertEqual(again.read_bytes(), p12_out.read_bytes())
         self.install(out)
 
 
