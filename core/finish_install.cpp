@@ -21,14 +21,22 @@ public:
         return CurrentShortcutPaths(folderName, linkName);
     }
     std::optional<std::string> WriteUninstallFiles(const std::wstring& dir, const InstallRecord& thisInstall) override {
-        std::string failure;
-        std::optional<std::string> hash = core::WriteUninstallFiles(dir, thisInstall, failure);
-        if (!hash) Note("no uninstaller: " + failure);
-        return hash;
+        // Runs inside a window's message handling: nothing may leave it.
+        try {
+            std::string failure;
+            std::optional<std::string> hash = core::WriteUninstallFiles(dir, thisInstall, failure);
+            if (!hash) Note("no uninstaller: " + failure);
+            return hash;
+        } catch (...) {
+            return std::nullopt;
+        }
     }
     void Register(const Registration& registration) override {
-        std::string failure;
-        if (!WriteRegistration(registration, failure)) Note("not registered: " + failure);
+        try {
+            std::string failure;
+            if (!WriteRegistration(registration, failure)) Note("not registered: " + failure);
+        } catch (...) {
+        }
     }
     std::wstring InstallDate() override {
         SYSTEMTIME today{};

