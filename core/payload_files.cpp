@@ -3,25 +3,9 @@
 #include "common/environment.h"
 #include "common/file_queries.h"
 #include "common/resource_data.h"
-#include "common/system_library.h"
 #include "common/text.h"
 
-#include <vector>
-
 namespace tovarin::core {
-namespace {
-
-struct AlgorithmCloser {
-    void operator()(BCRYPT_ALG_HANDLE h) const { BCrypt()->BCryptCloseAlgorithmProvider(h, 0); }
-};
-struct HashCloser {
-    void operator()(BCRYPT_HASH_HANDLE h) const { BCrypt()->BCryptDestroyHash(h); }
-};
-using UniqueAlgorithm = UniqueResource<BCRYPT_ALG_HANDLE, nullptr, AlgorithmCloser>;
-using UniqueHash = UniqueResource<BCRYPT_HASH_HANDLE, nullptr, HashCloser>;
-
-}  // namespace
-
 std::optional<ResourceBytes> FindResourceBytes(const std::string& resourceName) {
     // The resource stays mapped with the image; no copy is made.
     const std::string_view resource = RawResource(nullptr, Widen(resourceName).c_str());
@@ -50,28 +34,6 @@ UniqueFile SaveResourceToFile(const std::string& resourceName, const std::string
     UniqueFile file = CreatePayloadFile(filePath);
     if (!file || !WriteWhole(file.get(), *bytes)) return {};
     return file;
-}
-
-std::optional<Sha256> HashFile(HANDLE file) {
-    const BCryptFunctions* bcrypt = BCrypt();
-    if (!bcrypt) return std::nullopt;
-    UniqueAlgorithm algorithm;
-    if (!BCRYPT_SUCCESS(bcrypt->BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
-        return std::nullopt;
-    UniqueHash hash;
-    if (!BCRYPT_SUCCESS(bcrypt->BCryptCreateHash(algorithm.get(), hash.put(), nullptr, 0, nullptr, 0, 0)))
-        return std::nullopt;
-    std::vector<std::uint8_t> buffer(1 << 16);
-    for (;;) {
-        DWORD read = 0;
-        if (!::ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) return std::nullopt;
-        if (read == 0) break;
-        if (!BCRYPT_SUCCESS(bcrypt->BCryptHashData(hash.get(), buffer.data(), read, 0))) return std::nullopt;
-    }
-    Sha256 digest{};
-    if (!BCRYPT_SUCCESS(bcrypt->BCryptFinishHash(hash.get(), digest.data(), static_cast<ULONG>(digest.size()), 0)))
-        return std::nullopt;
-    return digest;
 }
 
 UniqueFile OpenVerifiedFile(const std::string& filePath, const Sha256& expected, std::uint64_t size) {

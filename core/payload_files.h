@@ -3,6 +3,7 @@
 // and the archive library. The installer runs elevated and that folder belongs
 // to the unelevated user, so what gets read back must be what was written.
 #include "common/handles.h"
+#include "common/sha256.h"
 
 #include <array>
 #include <cstdint>
@@ -11,7 +12,8 @@
 
 namespace tovarin::core {
 
-using Sha256 = std::array<std::uint8_t, 32>;
+using tovarin::Sha256;
+using tovarin::HashFile;
 
 // An RCDATA resource of the running executable, mapped with its image for the
 // life of the process.
@@ -40,8 +42,6 @@ UniqueFile SaveResourceToFile(const std::string& resourceName, const std::string
 // handle) when the file is a link, is open for writing elsewhere or differs.
 UniqueFile OpenVerifiedFile(const std::string& filePath, const Sha256& expected, std::uint64_t size);
 
-// SHA-256 of everything from the file's current position to its end.
-std::optional<Sha256> HashFile(HANDLE file);
 
 }  // namespace tovarin::core
 
