@@ -186,10 +186,14 @@ void KeyboardFocus::FocusOn(int index) {
 
 void KeyboardFocus::FocusControl(const std::string& control) {
     for (std::size_t i = 0; i < controls_.size(); ++i) {
-        if (controls_[i].control == control && Live(controls_[i])) {
+        if (controls_[i].control != control || !Live(controls_[i])) continue;
+        // A hidden form only remembers it: the focus goes there once it shows.
+        if (IsWindowVisible(form_.Handle())) {
             FocusOn(static_cast<int>(i));
-            return;
+        } else {
+            focused_ = static_cast<int>(i);
         }
+        return;
     }
 }
 

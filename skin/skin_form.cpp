@@ -274,7 +274,9 @@ const FillBar* SkinForm::FindBar(const std::string& name) const { return Named(b
 
 void SkinForm::ScaleButtons() {
     for (const auto& b : buttons_) {
-        if (const LayoutControl* c = layout_->Find(b->Name())) b->SetScale(LayoutFont(*c), layout_->Scale(c->Number("corner", 0)));
+        if (const LayoutControl* c = layout_->Find(b->Name())) {
+            b->SetScale(LayoutFont(*c), layout_->Scale(c->Number("corner", 0)), layout_->Scale(1));
+        }
     }
 }
 

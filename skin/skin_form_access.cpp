@@ -46,7 +46,8 @@ std::vector<AccessibleItem> SkinForm::Items() const {
         if (name.empty() && button) name = button->Caption();
         item.name = Widen(name);
         item.role = RoleOf(c.role);
-        const bool visible = c.child ? IsWindowVisible(c.child) != FALSE : c.image && c.image->Visible();
+        // A text the form draws itself has neither: it shows with the form.
+        const bool visible = c.child ? IsWindowVisible(c.child) != FALSE : c.image ? c.image->Visible() : true;
         if (!visible) item.state |= STATE_SYSTEM_INVISIBLE;
         if (c.order) item.state |= STATE_SYSTEM_FOCUSABLE;
         if (focused >= 0 && &focus_.Controls()[static_cast<std::size_t>(focused)] == &c) item.state |= STATE_SYSTEM_FOCUSED;

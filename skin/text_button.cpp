@@ -31,8 +31,7 @@ TextButton::TextButton(THighlightImage& image, const LayoutControl& control) : i
     colours_.fill = control.Colour("fill", colours_.fill);
     colours_.outline = control.Colour("outline", colours_.fill);
     colours_.text = control.Colour("textcolour", colours_.text);
-    laidOutCorner_ = control.Number("corner", 0);
-    corner_ = laidOutCorner_;
+    corner_ = control.Number("corner", 0);
     const auto enter = image.OnMouseEnter, leave = image.OnMouseLeave;
     const auto down = image.OnMouseDown;
     const auto click = image.OnClick;
@@ -63,9 +62,10 @@ void TextButton::SetCaption(std::string caption) {
     image_.Redraw();
 }
 
-void TextButton::SetScale(UniqueFont font, int corner) {
+void TextButton::SetScale(UniqueFont font, int corner, int outlineWidth) {
     font_ = std::move(font);
     corner_ = corner;
+    outlineWidth_ = outlineWidth > 0 ? outlineWidth : 1;
     image_.Redraw();
 }
 
@@ -78,9 +78,10 @@ void TextButton::SetState(ButtonState state) {
 void TextButton::Paint(HDC dc, const RECT& bounds) const {
     const ButtonColours c = ColoursFor(colours_, state_);
     const int corner = std::min<int>(corner_, Height(bounds));
-    const Selection pen(dc, GetStockObject(DC_PEN));
+    // Inside the frame: a wider outline at a larger scale grows inwards.
+    const UniqueGdi<HPEN> outline(CreatePen(PS_INSIDEFRAME, outlineWidth_, c.outline));
+    const Selection pen(dc, outline ? HGDIOBJ(outline.get()) : GetStockObject(BLACK_PEN));
     const Selection brush(dc, GetStockObject(DC_BRUSH));
-    SetDCPenColor(dc, c.outline);
     SetDCBrushColor(dc, c.fill);
     RoundRect(dc, bounds.left, bounds.top, bounds.right, bounds.bottom, corner, corner);
     const Selection font(dc, font_ ? HGDIOBJ(font_.get()) : GetStockObject(DEFAULT_GUI_FONT));

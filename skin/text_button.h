@@ -38,8 +38,9 @@ public:
     const std::string& Caption() const { return caption_; }
     void SetCaption(std::string caption);
     ButtonState State() const { return state_; }
-    // The font at the form's DPI and the corner in device pixels.
-    void SetScale(UniqueFont font, int corner);
+    // The font at the form's DPI, the corner and the outline's width in
+    // device pixels.
+    void SetScale(UniqueFont font, int corner, int outlineWidth);
 
 private:
     void SetState(ButtonState state);
@@ -47,8 +48,8 @@ private:
 
     THighlightImage& image_;
     ButtonColours colours_;
-    int laidOutCorner_ = 0;
     int corner_ = 0;
+    int outlineWidth_ = 1;
     UniqueFont font_;
     std::string caption_;
     ButtonState state_ = ButtonState::Normal;

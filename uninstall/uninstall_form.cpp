@@ -14,7 +14,7 @@ namespace {
 constexpr char kLayout[] = "UNINSTALLWINDOWLAYOUT";
 // The lines of the message stand this far above the buttons at most (96 DPI).
 constexpr int kMessageGap = 4;
-// Progress reports closer than this (of 1000) are not worth a redraw.
+// The bar moves in thousandths: reports within one are not handed over.
 constexpr int kProgressSteps = 1000;
 
 // The final message when the work gave none.
@@ -135,8 +135,9 @@ void TUninstallForm::CloseButtonClick() {
     if (stage_ == Stage::Done) CloseModal();
 }
 
-// Alt+F4 and the taskbar's close: declines a question, ends the end, and is
-// ignored while the work runs (it cannot be stopped half way with sense).
+// Alt+F4 and the taskbar's close: declines the question, closes the final
+// message, and is ignored while the work runs (stopped half way, it would
+// leave the install neither here nor gone).
 void TUninstallForm::CloseRequested() {
     if (stage_ == Stage::Working) return;
     CloseModal();
@@ -203,7 +204,7 @@ std::optional<RemovalReport> TUninstallForm::Finish() {
     // Calls not run yet are dropped; the worker's last post is refused.
     if (handOff_) handOff_->Close();
     if (worker_.joinable()) worker_.join();
-    if (shown_ && (stage_ == Stage::Done)) return shown_;
+    if (shown_) return shown_;
     return workReport_;
 }
 

@@ -1,6 +1,8 @@
 #include "uninstall/uninstall_window.h"
 
+#include "common/text.h"
 #include "uninstall/uninstall_form.h"
+#include "uninstall/uninstall_texts.h"
 
 namespace tovarin::uninstall {
 
@@ -12,6 +14,7 @@ std::optional<RemovalReport> RunUninstallWindow(const std::function<bool()>& pro
         RemovalReport report;
         report.outcome = RemovalOutcome::Failed;
         report.failure = "the uninstaller's window could not be made";
+        report.userText = kFailedText;
         return report;
     }
     form->RunModal();
@@ -19,7 +22,12 @@ std::optional<RemovalReport> RunUninstallWindow(const std::function<bool()>& pro
 }
 
 void ShowUninstallMessage(const std::string& text) {
-    if (const std::unique_ptr<TUninstallForm> form = TUninstallForm::CreateMessage(text)) form->RunModal();
+    if (const std::unique_ptr<TUninstallForm> form = TUninstallForm::CreateMessage(text)) {
+        form->RunModal();
+        return;
+    }
+    // Without the skinned window the user is still told.
+    MessageBoxW(nullptr, Widen(text).c_str(), Widen(kUninstallTitle).c_str(), MB_OK | MB_ICONERROR);
 }
 
 }  // namespace tovarin::uninstall
