@@ -137,6 +137,11 @@ class Uninstall(unittest.TestCase):
         self.assertFalse(run.programs.exists(), "the programs-menu folder stayed")
         self.assertIsNone(self.registration(s), "the registration stayed")
 
+    def removal(self, run):
+        """What a removal may change: the install, the two links, and a stale
+        lock file, deleted by the same rule as the installer's."""
+        return [run.install, run.programs, run.desktop_link, run.product_home / ".lock"]
+
     def assertUntouched(self, s, run, before, registered, allowed=()):
         """Nothing changed on drive C: but the copy's private folder and what is allowed."""
         after = snapshot([run.drive_c])
@@ -175,7 +180,7 @@ class Uninstall(unittest.TestCase):
             self.assertEqual(sorted(str(p.relative_to(run.install)) for p in run.install.rglob("*")),
                              ["my-stuff", "my-stuff/notes.txt", "user-notes.txt"], "the user's things")
             self.assertEqual((run.install / "my-stuff" / "notes.txt").read_bytes(), b"mine too")
-            self.assertUntouched(s, run, before, None, [run.install, run.programs, run.desktop_link])
+            self.assertUntouched(s, run, before, None, self.removal(run))
             self.assertNotIn("Tovarin", s.wine("uninstaller", "--list")[1])
 
             # Quiet, with nothing of the user's left: the directory goes too.
@@ -276,7 +281,7 @@ class Uninstall(unittest.TestCase):
                         self.assertUntouched(s, run, before, tampered)
                     else:
                         self.assertUntouched(s, run, before, self.registration(s),
-                                             [run.install, run.programs, run.desktop_link])
+                                             self.removal(run))
                     if self.registration(s) is not None:
                         dat.unlink()
                         dat.write_bytes(original)
