@@ -195,8 +195,8 @@ class Uninstall(unittest.TestCase):
             self.assertEqual(self.registration(s)["DisplayVersion"], "3.1.1")
             staged = sorted(str(p.relative_to(STAGE)).replace("/", "\\") for p in STAGE.rglob("*") if p.is_file())
             self.assertEqual(sorted(record.product_files()), staged)
-            self.assertEqual(sorted(record.folders), sorted(str(p.relative_to(STAGE)).replace("/", "\\")
-                                                           for p in STAGE.rglob("*") if p.is_dir()))
+            self.assertEqual(sorted(record.folders), sorted(str(p.relative_to(run.install)).replace("/", "\\")
+                                                           for p in run.install.rglob("*") if p.is_dir()))
             self.assertEqual(len(record.shortcuts), 2)
             for rel, size, _ in record.files:
                 if rel != "Uninstall.dat":
