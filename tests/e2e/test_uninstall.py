@@ -102,6 +102,7 @@ class Uninstall(unittest.TestCase):
         """The entry's values as `reg query` shows them; None without one."""
         code, out = s.wine("reg", "query", KEY)
         if code:
+            self.assertIn("Unable to find", out)
             return None
         values = {}
         for line in out.splitlines():
