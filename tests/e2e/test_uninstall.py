@@ -269,8 +269,9 @@ class Uninstall(unittest.TestCase):
             ]
             for name, tamper, refused in rows:
                 with self.subTest(name):
-                    if self.registration(s) is None:
-                        self.install(s, run)  # the row before removed it
+                    if self.registration(s) is None:  # the row before removed it
+                        run.clear()
+                        self.install(s, run)
                     registered = self.registration(s)
                     original, times = dat.read_bytes(), (dat.stat().st_atime_ns, dat.stat().st_mtime_ns)
                     tamper(original)
