@@ -157,7 +157,7 @@ class Uninstall(unittest.TestCase):
     def test_removal_through_the_registration(self):
         with self.session() as (s, run):
             record = self.install(s, run)
-            code, listed = s.wine("uninstaller", "--list")
+            _, listed = s.wine("uninstaller", "--list")
             self.assertIn("Tovarin", listed)
             values = self.registration(s)
             self.assertEqual((values["DisplayVersion"], values["Publisher"]), ("3.1.1", "Tovarin"))
