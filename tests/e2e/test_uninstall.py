@@ -102,6 +102,7 @@ class Uninstall(unittest.TestCase):
         """The entry's values as `reg query` shows them; None without one."""
         code, out = s.wine("reg", "query", KEY)
         if code:
+            self.assertIn("Unable to find", out)
             return None
         values = {}
         for line in out.splitlines():
@@ -137,6 +138,11 @@ class Uninstall(unittest.TestCase):
         self.assertFalse(run.programs.exists(), "the programs-menu folder stayed")
         self.assertIsNone(self.registration(s), "the registration stayed")
 
+    def removal(self, run):
+        """What a removal may change: the install, the two links, and a stale
+        lock file, deleted by the same rule as the installer's."""
+        return [run.install, run.programs, run.desktop_link, run.product_home / ".lock"]
+
     def assertUntouched(self, s, run, before, registered, allowed=()):
         """Nothing changed on drive C: but the copy's private folder and what is allowed."""
         after = snapshot([run.drive_c])
@@ -151,7 +157,7 @@ class Uninstall(unittest.TestCase):
     def test_removal_through_the_registration(self):
         with self.session() as (s, run):
             record = self.install(s, run)
-            code, listed = s.wine("uninstaller", "--list")
+            _, listed = s.wine("uninstaller", "--list")
             self.assertIn("Tovarin", listed)
             values = self.registration(s)
             self.assertEqual((values["DisplayVersion"], values["Publisher"]), ("3.1.1", "Tovarin"))
@@ -175,7 +181,7 @@ class Uninstall(unittest.TestCase):
             self.assertEqual(sorted(str(p.relative_to(run.install)) for p in run.install.rglob("*")),
                              ["my-stuff", "my-stuff/notes.txt", "user-notes.txt"], "the user's things")
             self.assertEqual((run.install / "my-stuff" / "notes.txt").read_bytes(), b"mine too")
-            self.assertUntouched(s, run, before, None, [run.install, run.programs, run.desktop_link])
+            self.assertUntouched(s, run, before, None, self.removal(run))
             self.assertNotIn("Tovarin", s.wine("uninstaller", "--list")[1])
 
             # Quiet, with nothing of the user's left: the directory goes too.
@@ -190,8 +196,8 @@ class Uninstall(unittest.TestCase):
             self.assertEqual(self.registration(s)["DisplayVersion"], "3.1.1")
             staged = sorted(str(p.relative_to(STAGE)).replace("/", "\\") for p in STAGE.rglob("*") if p.is_file())
             self.assertEqual(sorted(record.product_files()), staged)
-            self.assertEqual(sorted(record.folders), sorted(str(p.relative_to(STAGE)).replace("/", "\\")
-                                                           for p in STAGE.rglob("*") if p.is_dir()))
+            self.assertEqual(sorted(record.folders), sorted(str(p.relative_to(run.install)).replace("/", "\\")
+                                                           for p in run.install.rglob("*") if p.is_dir()))
             self.assertEqual(len(record.shortcuts), 2)
             for rel, size, _ in record.files:
                 if rel != "Uninstall.dat":
@@ -263,8 +269,9 @@ class Uninstall(unittest.TestCase):
             ]
             for name, tamper, refused in rows:
                 with self.subTest(name):
-                    if self.registration(s) is None:
-                        self.install(s, run)  # the row before removed it
+                    if self.registration(s) is None:  # the row before removed it
+                        run.clear()
+                        self.install(s, run)
                     registered = self.registration(s)
                     original, times = dat.read_bytes(), (dat.stat().st_atime_ns, dat.stat().st_mtime_ns)
                     tamper(original)
@@ -276,7 +283,7 @@ class Uninstall(unittest.TestCase):
                         self.assertUntouched(s, run, before, tampered)
                     else:
                         self.assertUntouched(s, run, before, self.registration(s),
-                                             [run.install, run.programs, run.desktop_link])
+                                             self.removal(run))
                     if self.registration(s) is not None:
                         dat.unlink()
                         dat.write_bytes(original)
