@@ -256,8 +256,10 @@ class Session:
         """SIGKILL for every Wine process (the loader, the server, or qemu
         running them) of this session's prefix, or only for those whose
         command line names program (Wine shows the Windows one there); the
-        tests share its environment, so the program run is what tells them apart."""
+        tests share its environment, so the program run is what tells them apart.
+        Returns how many it signalled."""
         marker = ("WINEPREFIX=" + self.env["WINEPREFIX"]).encode()
+        killed = 0
         for pid in filter(str.isdigit, os.listdir("/proc")):
             try:
                 loader = os.readlink(f"/proc/{pid}/exe")
@@ -265,8 +267,10 @@ class Session:
                         marker in Path(f"/proc/{pid}/environ").read_bytes().split(b"\0") and \
                         (program is None or program.lower().encode() in Path(f"/proc/{pid}/cmdline").read_bytes().lower()):
                     os.kill(int(pid), 9)
+                    killed += 1
             except OSError:
                 pass
+        return killed
 
     def __exit__(self, *exc):
         self.kill_all()
