@@ -2,11 +2,19 @@
 // The disk and environment queries behind the install directory rules. Kept
 // narrow so the rules run against a fake disk in tests; SystemDirPlatform() is
 // the real one (Win32 W functions).
+#include <windows.h>
+
 #include <cstdint>
 #include <optional>
 #include <string>
 
 namespace tovarin::core {
+
+// Whether the folder the handle is open on is one this process made as the
+// product's folder (MakeProductFolder), judged by its file identity, not its
+// path: it was given the product's access list, or inherited one only
+// administrators change, when it was made, and needs none put on it later.
+bool MadeAsProductFolder(HANDLE folder);
 
 enum class MakeDirResult {
     Created,

@@ -6,10 +6,30 @@
 #include "common/environment.h"
 #include "common/folder_access.h"
 #include "common/file_queries.h"
+#include "common/slim_lock.h"
 #include "common/text.h"
+
+#include <mutex>
+#include <set>
+#include <utility>
 
 namespace tovarin::core {
 namespace {
+
+using FileIdentity = std::pair<DWORD, std::uint64_t>;  // volume serial, file index
+
+std::optional<FileIdentity> IdentityOf(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(handle, &info)) return std::nullopt;
+    return FileIdentity{info.dwVolumeSerialNumber,
+                        (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+SlimLock madeLock;
+std::set<FileIdentity>& MadeFolders() {
+    static std::set<FileIdentity> folders;
+    return folders;
+}
 
 // Text with an embedded zero would be cut short at the Win32 call and name
 // another file; such a path names nothing.
@@ -129,11 +149,21 @@ public:
         if (!inPlace || !final || !parentFinal ||
             !FinalPathIs(*final, *parentFinal, wide.substr(wide.find_last_of(L"\\/") + 1)))
             return MakeDirResult::Failed;
+        if (const std::optional<FileIdentity> identity = IdentityOf(folder.get())) {
+            const std::lock_guard<SlimLock> lock(madeLock);
+            MadeFolders().insert(*identity);
+        }
         return made;
     }
 };
 
 }  // namespace
+
+bool MadeAsProductFolder(HANDLE folder) {
+    const std::optional<FileIdentity> identity = IdentityOf(folder);
+    const std::lock_guard<SlimLock> lock(madeLock);
+    return identity && MadeFolders().count(*identity) > 0;
+}
 
 DirPlatform& SystemDirPlatform() {
     static Win32DirPlatform platform;

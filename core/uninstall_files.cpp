@@ -11,6 +11,7 @@
 #include "common/last_error.h"
 #include "common/text.h"
 #include "common/uninstall_registration.h"
+#include "core/dir_platform.h"
 #include "core/payload_files.h"
 #include "core/uninstall_entry.h"
 
@@ -125,9 +126,10 @@ std::optional<std::string> WriteUninstallFiles(const std::wstring& dir, InstallR
         failure = "Cannot open the install directory: " + Describe(dir.c_str(), LastErrorResult());
         return std::nullopt;
     }
-    if (UsersMayChange(folder.get())) {
+    if (!MadeAsProductFolder(folder.get()) && UsersMayChange(folder.get())) {
         // Whoever can change the folder could swap the uninstaller an
-        // administrator will run.
+        // administrator will run. One this installer made is protected
+        // already (see MakeProductFolder).
         if (!ReachedAsNamed(folder.get(), dir)) {
             failure = "Others may change the install directory, reached through a link: left as it is";
             return std::nullopt;

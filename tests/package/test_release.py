@@ -151,15 +151,17 @@ class ReleaseTest(unittest.TestCase):
             self.assertEqual(res.returncode, 0, res.stderr)
 
     def install(self, exe):
-        """A default install under Wine: exit code 0 and exactly the product's files."""
+        """A default install under Wine: exit code 0 and exactly the product's
+        files, besides the uninstaller and its record."""
         with harness.Receiver(PORT) as receiver, harness.Display() as display, \
                 harness.Session(display, SHOTS) as s:
             places, proc, main = test_install.InstallTest.start(self, receiver, s, exe)
             test_install.InstallTest.click_install(self, main)
             self.assertEqual(proc.wait(120), 0)
             want = sorted(p.relative_to(self.a / "product") for p in (self.a / "product").rglob("*") if p.is_file())
+            own = [Path("Uninstall.dat"), Path("Uninstall.exe")]
             got = sorted(p.relative_to(places.install) for p in places.install.rglob("*") if p.is_file())
-            self.assertEqual(got, want)
+            self.assertEqual(got, sorted(want + own))
             for rel in want:
                 self.assertTrue(filecmp.cmp(self.a / "product" / rel, places.install / rel, shallow=False), rel)
 
