@@ -145,6 +145,8 @@ class ReleaseTest(unittest.TestCase):
         for side in (cls.a, cls.b):
             (side / "TovarinSetup.exe").unlink(missing_ok=True)
             cls.runs[side] = package(side / "build", "--product", side / "product", "--out", side / "TovarinSetup.exe")
+        # Read now: the signing test packages side a again, signed, into the same build.
+        cls.uninstallers = {side: (side / "build/release/Uninstall.exe").read_bytes() for side in (cls.a, cls.b)}
 
     def setUp(self):
         for res in self.runs.values():
@@ -169,8 +171,7 @@ class ReleaseTest(unittest.TestCase):
         self.assertEqual((self.a / "build/release/package.7z").read_bytes(),
                          (self.b / "build/release/package.7z").read_bytes())
         # The uninstaller the installer carries, as built for it.
-        self.assertEqual((self.a / "build/release/Uninstall.exe").read_bytes(),
-                         (self.b / "build/release/Uninstall.exe").read_bytes())
+        self.assertEqual(self.uninstallers[self.a], self.uninstallers[self.b])
         exe_a, exe_b = ((side / "TovarinSetup.exe").read_bytes() for side in (self.a, self.b))
         print("installer SHA-256:", hashlib.sha256(exe_a).hexdigest(), hashlib.sha256(exe_b).hexdigest(),
               file=sys.stderr)
