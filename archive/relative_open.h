@@ -28,6 +28,11 @@ HRESULT OpenEntry(HANDLE folder, std::wstring_view name, EntryKind kind, UniqueF
 enum class FileOpen { Existing, New };
 HRESULT OpenFileEntry(HANDLE folder, std::wstring_view name, FileOpen how, ACCESS_MASK access, UniqueFile& entry);
 
+// Gives the open entry (opened with DELETE) the name `name` in folder, in
+// place of whatever had it there: a link under that name is replaced, not
+// followed; a folder under it is not replaced.
+HRESULT RenameInto(HANDLE entry, HANDLE folder, std::wstring_view name);
+
 // The handle's path as the system resolved it, every link on the way
 // followed, its volume in device form (\Device\HarddiskVolume2\...); nothing
 // where the file system cannot say.
