@@ -2,11 +2,15 @@
 
 #include <winternl.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace tovarin::archive {
 namespace {
 
 struct NtFunctions {
     decltype(::NtCreateFile)* NtCreateFile;
+    decltype(::NtSetInformationFile)* NtSetInformationFile;
     decltype(::RtlNtStatusToDosError)* RtlNtStatusToDosError;
 };
 
@@ -22,11 +26,12 @@ const NtFunctions* Nt() {
         NtFunctions f{};
         if (HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll")) {
             Bind(ntdll, f.NtCreateFile, "NtCreateFile");
+            Bind(ntdll, f.NtSetInformationFile, "NtSetInformationFile");
             Bind(ntdll, f.RtlNtStatusToDosError, "RtlNtStatusToDosError");
         }
         return f;
     }();
-    return table.NtCreateFile && table.RtlNtStatusToDosError ? &table : nullptr;
+    return table.NtCreateFile && table.NtSetInformationFile && table.RtlNtStatusToDosError ? &table : nullptr;
 }
 
 HRESULT Open(HANDLE folder, std::wstring_view name, ACCESS_MASK access, ULONG share, ULONG disposition,
@@ -73,6 +78,28 @@ HRESULT OpenFileEntry(HANDLE folder, std::wstring_view name, FileOpen how, ACCES
 
 HRESULT OpenExistingEntry(HANDLE folder, std::wstring_view name, ACCESS_MASK access, ULONG share, UniqueFile& entry) {
     return Open(folder, name, access, share, FILE_OPEN, 0, entry, nullptr);
+}
+
+HRESULT RenameInto(HANDLE entry, HANDLE folder, std::wstring_view name) {
+    const NtFunctions* nt = Nt();
+    if (!nt) return E_NOTIMPL;
+    if (name.empty() || name.size() > 255) return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
+    // The kernel's own form: the name relative to RootDirectory (the Win32
+    // call would take it for a path of the current directory).
+    std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = TRUE;
+    info->RootDirectory = folder;
+    info->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+    std::copy(name.begin(), name.end(), info->FileName);
+    IO_STATUS_BLOCK io{};
+    const NTSTATUS status = nt->NtSetInformationFile(entry, &io, info, static_cast<ULONG>(buffer.size()),
+                                                     FileRenameInformation);
+    if (status < 0) {
+        const ULONG error = nt->RtlNtStatusToDosError(status);
+        return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
+    }
+    return S_OK;
 }
 
 std::optional<std::wstring> ResolvedPath(HANDLE handle) {

@@ -33,6 +33,11 @@ HRESULT OpenFileEntry(HANDLE folder, std::wstring_view name, FileOpen how, ACCES
 // For removal: the caller checks what it reached before deleting through it.
 HRESULT OpenExistingEntry(HANDLE folder, std::wstring_view name, ACCESS_MASK access, ULONG share, UniqueFile& entry);
 
+// Gives the open entry (opened with DELETE) the name `name` in folder, in
+// place of whatever had it there: a link under that name is replaced, not
+// followed; a folder under it is not replaced.
+HRESULT RenameInto(HANDLE entry, HANDLE folder, std::wstring_view name);
+
 // The handle's path as the system resolved it, every link on the way
 // followed, its volume in device form (\Device\HarddiskVolume2\...); nothing
 // where the file system cannot say.

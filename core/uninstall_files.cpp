@@ -87,13 +87,13 @@ std::optional<std::string> ReadRecordFile(HANDLE folder) {
 // first, deleted as itself (a link, not what it points at): a file of an
 // earlier install, or one an ordinary user put there, and with it any access
 // list or owner that user gave it.
-HRESULT CreateFresh(HANDLE folder, const wchar_t* name, UniqueFile& file) {
+HRESULT CreateFresh(HANDLE folder, const wchar_t* name, UniqueFile& file, ACCESS_MASK extra = 0) {
     UniqueFile old;
     if (SUCCEEDED(OpenFileEntry(folder, name, FileOpen::Existing, DELETE | FILE_READ_ATTRIBUTES, old))) {
         if (!DeleteThrough(old.get())) return LastErrorResult();
         old.reset();
     }
-    const HRESULT created = OpenFileEntry(folder, name, FileOpen::New, GENERIC_READ | GENERIC_WRITE, file);
+    const HRESULT created = OpenFileEntry(folder, name, FileOpen::New, GENERIC_READ | GENERIC_WRITE | extra, file);
     if (FAILED(created)) return created;
     return IsPlainFile(file.get()) ? S_OK : HRESULT_FROM_WIN32(ERROR_CANT_RESOLVE_FILENAME);
 }
@@ -183,17 +183,24 @@ std::optional<std::string> WriteUninstallFiles(const std::wstring& dir, InstallR
         failure = "Cannot hash the install record";
         return std::nullopt;
     }
+    // Written whole under a passing name, then renamed over the earlier
+    // record: that one stays as it was, matching its registration, unless
+    // the new one is complete.
+    const std::wstring passing = std::wstring(kRecordFileName) + L".new";
     UniqueFile dat;
-    result = CreateFresh(folder.get(), kRecordFileName, dat);
-    const ResourceBytes bytes{text.data(), static_cast<DWORD>(text.size())};
-    if (FAILED(result) || !WriteWhole(dat.get(), bytes)) {
-        failure = Describe(kRecordFileName, FAILED(result) ? result : LastErrorResult());
+    result = CreateFresh(folder.get(), passing.c_str(), dat, DELETE);
+    if (FAILED(result)) {
+        failure = Describe(passing.c_str(), result);
         return std::nullopt;
     }
+    const ResourceBytes bytes{text.data(), static_cast<DWORD>(text.size())};
     FILE_BASIC_INFO times{};
     times.LastWriteTime.QuadPart = static_cast<LONGLONG>(recordTime);
-    if (!::SetFileInformationByHandle(dat.get(), FileBasicInfo, &times, sizeof times)) {
-        failure = Describe(kRecordFileName, LastErrorResult());
+    if (!WriteWhole(dat.get(), bytes) ||
+        !::SetFileInformationByHandle(dat.get(), FileBasicInfo, &times, sizeof times) ||
+        FAILED(result = archive::RenameInto(dat.get(), folder.get(), kRecordFileName))) {
+        failure = Describe(kRecordFileName, FAILED(result) ? result : LastErrorResult());
+        DeleteThrough(dat.get());
         return std::nullopt;
     }
     return hash;

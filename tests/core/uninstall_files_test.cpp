@@ -32,7 +32,9 @@ std::pair<std::uint64_t, std::uint64_t> SizeAndTime(const std::string& path) {
 // The uninstaller compares each listed file's size and time with the disk.
 TEST(UninstallFiles, TheRecordListsBothFilesAsTheyAreOnDisk) {
     const std::string dir = MakeScratchDir("uninstall-files");
-    ASSERT_TRUE(WriteAll(dir + "\\Uninstall.exe", "an earlier one, longer than the new one would be if it were short"));
+    // What an earlier install (or a user, before the folder was protected) left under both names.
+    ASSERT_TRUE(WriteAll(dir + "\\Uninstall.exe", "an earlier uninstaller"));
+    ASSERT_TRUE(WriteAll(dir + "\\Uninstall.dat", "an earlier record"));
     InstallRecord mine;
     mine.folders = {L"data"};
     mine.files = {{L"Tovarin.exe", 3, 4}};
@@ -42,6 +44,7 @@ TEST(UninstallFiles, TheRecordListsBothFilesAsTheyAreOnDisk) {
     ASSERT_TRUE(hash) << failure;
 
     EXPECT_EQ(ReadAll(dir + "\\Uninstall.exe"), ReadAll(TOVARIN_TEST_UNINSTALLER));
+    EXPECT_FALSE(tovarin::testing::Exists(dir + "\\Uninstall.dat.new"));
     const std::string text = ReadAll(dir + "\\Uninstall.dat");
     EXPECT_EQ(RecordHash(text), *hash);
     std::string why;
