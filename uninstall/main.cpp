@@ -3,6 +3,7 @@
 
 #include <variant>
 
+#include "common/com_apartment.h"
 #include "startup/process_hardening.h"
 #include "uninstall/removal.h"
 #include "uninstall/self_copy.h"
@@ -11,19 +12,6 @@
 
 namespace tovarin::uninstall {
 namespace {
-
-class ComApartment {
-public:
-    ComApartment() : hr_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
-    ~ComApartment() {
-        if (SUCCEEDED(hr_)) ::CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    HRESULT hr_;
-};
 
 RemovalReport RunWithWindow(RemovalDisk& disk, const std::wstring& installDir) {
     std::variant<RemovalPlan, RemovalReport> prepared = PrepareRemoval(disk, installDir);

@@ -4,29 +4,13 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include "common/com_apartment.h"
 #include "common/handles.h"
 
 namespace tovarin::uninstall {
-namespace {
-
-// COM for this call, when the thread (the window's worker) has none yet.
-class ComScope {
-public:
-    ComScope() : hr_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ComScope() {
-        if (SUCCEEDED(hr_)) ::CoUninitialize();
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-
-private:
-    HRESULT hr_;
-};
-
-}  // namespace
 
 std::optional<std::wstring> ShellLinkTarget(const std::string& bytes) {
-    const ComScope com;
+    const ComApartment com;  // the window's worker thread has none yet
     ComPtr<IStream> stream;
     if (FAILED(::CreateStreamOnHGlobal(nullptr, TRUE, stream.put()))) return std::nullopt;
     ULONG written = 0;
